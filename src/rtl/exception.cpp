@@ -1,0 +1,7 @@
+#include "velmysql/rtl/exception.h"
+
+namespace velmysql {
+
+void Abort() { throw EAbort(); }
+
+}  // namespace velmysql
