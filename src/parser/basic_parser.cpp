@@ -1,0 +1,501 @@
+#include "velmysql/parser/basic_parser.h"
+
+#include <charconv>
+#include <cstring>
+#include <initializer_list>
+
+namespace velmysql {
+
+namespace {
+
+// Character classes as 256-entry tables indexed by the unsigned byte, so that bytes
+// 128 to 255 fall into no class and cost no branch on signedness.
+enum : uint8_t {
+    kDigit = 1,
+    kHex = 2,
+    kIdentStart = 4,  // $ & A-Z _ a-z |
+    kIdent = 8,       // the start characters and 0-9
+    kName = 16,       // A-Z a-z 0-9 _ (parameter names)
+    kFloatBody = 32,  // + - . 0-9 E e
+};
+
+struct CharTable {
+    uint8_t bits[256] = {};
+    constexpr CharTable() {
+        for (int c = 0; c < 256; ++c) {
+            const bool digit = c >= '0' && c <= '9';
+            const bool upper = c >= 'A' && c <= 'Z';
+            const bool lower = c >= 'a' && c <= 'z';
+            uint8_t b = 0;
+            if (digit) b |= kDigit | kIdent | kName | kFloatBody;
+            if (digit || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')) b |= kHex;
+            if (upper || lower || c == '_' || c == '$' || c == '&' || c == '|') b |= kIdentStart | kIdent;
+            if (upper || lower || c == '_') b |= kName;
+            if (c == '+' || c == '-' || c == '.' || c == 'E' || c == 'e') b |= kFloatBody;
+            bits[c] = b;
+        }
+    }
+};
+constexpr CharTable kChars;
+
+inline bool Has(unsigned char c, uint8_t cls) { return (kChars.bits[c] & cls) != 0; }
+
+unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+
+[[noreturn]] void NotInteger(std::string_view s) {
+    throw EConvertError("'" + std::string(s) + "' is not a valid integer value");
+}
+
+[[noreturn]] void NotFloat(std::string_view s) {
+    throw EConvertError("'" + std::string(s) + "' is not a valid floating point value");
+}
+
+// The framework's text-to-integer conversion: optional blanks in front, an optional
+// sign, then decimal digits or a hexadecimal number after "$" or "0x"; nothing after.
+int64_t TextToInt64(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size() && s[i] == ' ') ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    int base = 10;
+    if (i < s.size() && s[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= s.size()) NotInteger(s);
+    uint64_t magnitude = 0;
+    const char* first = s.data() + i;
+    const char* last = s.data() + s.size();
+    auto [end, ec] = std::from_chars(first, last, magnitude, base);
+    if (ec != std::errc() || end != last) NotInteger(s);
+    // Hexadecimal texts may spell the full 64-bit pattern (as a negative number).
+    if (base == 16) {
+        const int64_t v = static_cast<int64_t>(magnitude);
+        return negative ? static_cast<int64_t>(0 - magnitude) : v;
+    }
+    if (negative) {
+        if (magnitude > uint64_t(INT64_MAX) + 1) NotInteger(s);
+        return static_cast<int64_t>(0 - magnitude);
+    }
+    if (magnitude > uint64_t(INT64_MAX)) NotInteger(s);
+    return static_cast<int64_t>(magnitude);
+}
+
+// The framework's text-to-float conversion with "." as the decimal separator (an SQL
+// number is spelled so whatever the user's settings are): optional blanks around, a
+// sign, digits with an optional fraction (at least one digit in all), an optional
+// exponent with its own sign and at least one digit.
+long double TextToFloat(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && s[b] == ' ') ++b;
+    while (e > b && s[e - 1] == ' ') --e;
+    std::string_view t = s.substr(b, e - b);
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
+    const std::size_t mantissa = i;
+    std::size_t digits = 0;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
+    }
+    if (digits == 0) NotFloat(s);
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+        std::size_t expDigits = 0;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++expDigits;
+        if (expDigits == 0) NotFloat(s);
+    }
+    if (i != t.size()) NotFloat(s);
+    // from_chars takes no "+" and, in the exponent, copes with "e+5" itself.
+    long double value = 0;
+    auto [end, ec] = std::from_chars(t.data() + mantissa, t.data() + t.size(), value,
+                                     std::chars_format::general);
+    if (ec == std::errc::result_out_of_range) {
+        // Underflow reads as zero; overflow is no number of this type.
+        if (value == 0) return negative ? -0.0L : 0.0L;
+        NotFloat(s);
+    }
+    if (ec != std::errc() || end != t.data() + t.size()) NotFloat(s);
+    return negative ? -value : value;
+}
+
+}  // namespace
+
+TBasicParser::TBasicParser(std::string_view text) {
+    for (TStringList* list : {&symbols_, &lineComments_, &commentBegins_, &commentEnds_,
+                              &bracketBegins_, &bracketEnds_, &paramPrefixes_})
+        WatchList(*list);
+    Restart(text);
+}
+
+TBasicParser::~TBasicParser() = default;
+
+void TBasicParser::WatchList(TStringList& list) {
+    // Both events: OnChanging fires when an update bracket opens, so a change made
+    // inside the bracket is noticed even before the bracket closes.
+    auto dirty = [this](TStrings&) { markersDirty_ = true; };
+    list.SetOnChanging(dirty);
+    list.SetOnChange(dirty);
+}
+
+void TBasicParser::SetHexPrefix(const std::string& prefix) {
+    hexPrefix_ = prefix;
+    markersDirty_ = true;
+}
+
+void TBasicParser::CompileMarkers() {
+    auto copy = [](const TStringList& from, std::vector<std::string>& to) {
+        to.clear();
+        for (int i = 0; i < from.Count(); ++i) to.push_back(from.Line(i));
+    };
+    copy(symbols_, markers_.symbols);
+    copy(lineComments_, markers_.lineComments);
+    copy(commentBegins_, markers_.commentBegins);
+    copy(commentEnds_, markers_.commentEnds);
+    copy(bracketBegins_, markers_.bracketBegins);
+    copy(bracketEnds_, markers_.bracketEnds);
+    copy(paramPrefixes_, markers_.paramPrefixes);
+    markers_.hexPrefix = hexPrefix_;
+    std::memset(markers_.startsMarker, 0, sizeof markers_.startsMarker);
+    auto mark = [this](const std::string& m) {
+        if (!m.empty()) markers_.startsMarker[static_cast<unsigned char>(m[0])] = true;
+    };
+    mark(markers_.hexPrefix);
+    // Only the markers that can start a token: the end lists count where the scan
+    // checks them alone (comment ends, bracket closes).
+    for (const auto* v : {&markers_.symbols, &markers_.lineComments, &markers_.commentBegins,
+                          &markers_.commentEnds, &markers_.bracketBegins, &markers_.bracketEnds,
+                          &markers_.paramPrefixes})
+        for (const std::string& m : *v) mark(m);
+    markersDirty_ = false;
+}
+
+void TBasicParser::Restart(std::string_view text) {
+    text_ = text.data();
+    len_ = text.size();
+    if (len_ != 0) {
+        if (const void* nul = std::memchr(text_, 0, len_))
+            len_ = static_cast<std::size_t>(static_cast<const char*>(nul) - text_);
+    }
+    pos_ = tokenStart_ = stringEnd_ = 0;
+    line_ = 0;
+    floatSuffix_ = 0;
+    token_.Position = 0;
+    token_.Text.clear();
+    token_.Kind = ttNone;
+}
+
+bool TBasicParser::MatchAt(std::size_t p, const std::string& marker) const {
+    return !marker.empty() && marker.size() <= len_ - p &&
+           std::memcmp(text_ + p, marker.data(), marker.size()) == 0;
+}
+
+void TBasicParser::SkipBlanks(bool skipLineBreaks) {
+    while (pos_ < len_) {
+        const unsigned char c = static_cast<unsigned char>(text_[pos_]);
+        if (c == '\n') {
+            if (!skipLineBreaks) return;
+            ++line_;
+        } else if (c > 32) {
+            return;
+        }
+        ++pos_;
+    }
+}
+
+const TTokenProps& TBasicParser::NextToken(bool skipLineBreaks) {
+    if (markersDirty_) CompileMarkers();
+    SkipBlanks(skipLineBreaks);
+    tokenStart_ = pos_;
+    const TTokenKind kind = ScanToken(skipLineBreaks);
+    token_.Kind = kind;
+    token_.Position = static_cast<int32_t>(tokenStart_);
+    const std::string_view text = TokenView();
+    token_.Text.assign(text.data(), text.size());
+    return token_;
+}
+
+std::string_view TBasicParser::TokenView() const {
+    if (token_.Kind == ttLineBreak) return " ";
+    const std::size_t end = token_.Kind == ttString ? stringEnd_ : pos_;
+    return std::string_view(text_ + tokenStart_, end - tokenStart_);
+}
+
+// Steps of one token, in their order of precedence. pos_ is at the token start and
+// below len_ unless the text is exhausted.
+TTokenKind TBasicParser::ScanToken(bool skipLineBreaks) {
+    if (pos_ >= len_) return ttEnd;
+    const unsigned char c = static_cast<unsigned char>(text_[pos_]);
+    if (c == '\n' && !skipLineBreaks) {
+        ++pos_;
+        return ttLineBreak;
+    }
+    if (c == ';') {
+        ++pos_;
+        return ttDelimiter;
+    }
+    TTokenKind kind;
+    if (markers_.startsMarker[c] && ScanMarkers(kind)) return kind;
+
+    std::size_t p = pos_;
+    if (c == '\'' || c == '"') {
+        ScanString(c);
+        return ttString;
+    }
+    if (Has(c, kIdentStart)) {
+        ++p;
+        while (p < len_ && Has(static_cast<unsigned char>(text_[p]), kIdent)) ++p;
+        pos_ = p;
+        return ttSymbol;
+    }
+    if (Has(c, kDigit)) {
+        ++p;
+        while (p < len_ && Has(static_cast<unsigned char>(text_[p]), kDigit)) ++p;
+        kind = ttInteger;
+        if (p < len_ && (text_[p] == '.' || text_[p] == 'E' || text_[p] == 'e')) {
+            // The exponent's sign is taken once; a second sign is the next token.
+            int signs = 0;
+            while (p < len_) {
+                const unsigned char d = static_cast<unsigned char>(text_[p]);
+                if (!Has(d, kFloatBody)) break;
+                if ((d == '+' || d == '-') && ++signs > 1) break;
+                ++p;
+            }
+            kind = ttFloat;
+            floatSuffix_ = 0;
+            if (p < len_) {
+                const char s = text_[p];
+                if (s == 'C' || s == 'D' || s == 'S' || s == 'c' || s == 'd' || s == 's') {
+                    floatSuffix_ = s;
+                    ++p;
+                }
+            }
+        }
+        pos_ = p;
+        return kind;
+    }
+    if (c == '`') {
+        const void* close = std::memchr(text_ + p + 1, '`', len_ - p - 1);
+        pos_ = close ? static_cast<std::size_t>(static_cast<const char*>(close) - text_) + 1 : len_;
+        stringEnd_ = pos_;
+        return ttSymbol;
+    }
+    ++pos_;
+    return c;
+}
+
+// Steps 4 to 11: the hex prefix, comments, brackets, parameters and operators.
+bool TBasicParser::ScanMarkers(TTokenKind& kind) {
+    const Markers& m = markers_;
+    std::size_t p = pos_;
+    if (MatchAt(p, m.hexPrefix)) {
+        p += m.hexPrefix.size();
+        while (p < len_ && Has(static_cast<unsigned char>(text_[p]), kHex)) ++p;
+        pos_ = p;
+        kind = ttHex;
+        return true;
+    }
+    for (const std::string& marker : m.lineComments) {
+        if (!MatchAt(p, marker)) continue;
+        // The marker is always taken whole, so a marker holding a line break still
+        // moves the position.
+        p += marker.size();
+        while (p < len_ && text_[p] != '\n' && text_[p] != '\r') ++p;
+        pos_ = p;
+        kind = ttLineComment;
+        return true;
+    }
+    for (std::size_t i = 0; i < m.commentBegins.size(); ++i) {
+        if (!MatchAt(p, m.commentBegins[i])) continue;
+        p += m.commentBegins[i].size();
+        // A start marker without a paired end marker runs to the end of the text.
+        const std::string* close = i < m.commentEnds.size() ? &m.commentEnds[i] : nullptr;
+        std::size_t found = std::string_view::npos;
+        if (close && !close->empty())
+            found = std::string_view(text_ + p, len_ - p).find(*close);
+        pos_ = found == std::string_view::npos ? len_ : p + found + close->size();
+        kind = ttBlockComment;
+        return true;
+    }
+    for (const std::string& marker : m.commentEnds) {
+        if (!MatchAt(p, marker)) continue;
+        pos_ = p + marker.size();
+        kind = ttCommentEnd;
+        return true;
+    }
+    for (std::size_t i = 0; i < m.bracketBegins.size(); ++i) {
+        if (!MatchAt(p, m.bracketBegins[i])) continue;
+        p += m.bracketBegins[i].size();
+        static const std::string none;
+        const std::string& close = i < m.bracketEnds.size() ? m.bracketEnds[i] : none;
+        while (p < len_) {
+            if (MatchAt(p, close)) {
+                p += close.size();
+                break;
+            }
+            const char d = text_[p];
+            if (d == '\n' || d == '\r' || d == ' ') break;
+            ++p;
+        }
+        pos_ = p;
+        kind = ttBracket;
+        return true;
+    }
+    for (const std::string& marker : m.bracketEnds) {
+        if (!MatchAt(p, marker)) continue;
+        pos_ = p + marker.size();
+        kind = ttBracket;
+        return true;
+    }
+    for (const std::string& marker : m.paramPrefixes) {
+        if (!MatchAt(p, marker)) continue;
+        std::size_t q = p + marker.size();
+        if (q >= len_ || !Has(static_cast<unsigned char>(text_[q]), kName)) continue;
+        while (q < len_ && Has(static_cast<unsigned char>(text_[q]), kName)) ++q;
+        pos_ = q;
+        kind = ttParameter;
+        return true;
+    }
+    for (const std::string& marker : m.symbols) {
+        if (!MatchAt(p, marker)) continue;
+        pos_ = p + marker.size();
+        kind = ttOperator;
+        return true;
+    }
+    return false;
+}
+
+// A string runs to the same quote character. A quote preceded by an odd number of
+// backslashes belongs to the string; an unterminated string ends before the line feed
+// or carriage return, or at the end of the text.
+void TBasicParser::ScanString(unsigned char quote) {
+    std::size_t p = pos_ + 1;
+    bool closed = false;
+    while (p < len_) {
+        const unsigned char c = static_cast<unsigned char>(text_[p]);
+        if (c == '\n' || c == '\r') break;
+        if (c == '\\' && text_[p - 1] == '\\') {
+            // The second of two backslashes: the character after it is taken as it is,
+            // and it closes the string when it is the quote.
+            ++p;
+            if (p >= len_) break;
+            if (static_cast<unsigned char>(text_[p]) == quote) {
+                closed = true;
+                break;
+            }
+            ++p;
+            continue;
+        }
+        if (c == quote && text_[p - 1] != '\\') {
+            closed = true;
+            break;
+        }
+        ++p;
+    }
+    if (closed) ++p;
+    pos_ = p;
+    stringEnd_ = p;
+}
+
+int64_t TBasicParser::TokenInt() const { return TextToInt64(TokenView()); }
+
+long double TBasicParser::TokenFloat() const {
+    std::string_view s = TokenView();
+    // Only a float token carries its own suffix; an integer read after "1.5d" keeps
+    // all its digits.
+    if (token_.Kind == ttFloat && floatSuffix_ != 0 && !s.empty() && s.back() == floatSuffix_)
+        s.remove_suffix(1);
+    return TextToFloat(s);
+}
+
+bool TBasicParser::TokenSymbolIs(std::string_view s) const {
+    if (token_.Kind != ttSymbol) return false;
+    const std::string_view t = TokenView();
+    if (t.size() != s.size()) return false;
+    for (std::size_t i = 0; i < t.size(); ++i)
+        if (FoldAscii(static_cast<unsigned char>(t[i])) != FoldAscii(static_cast<unsigned char>(s[i])))
+            return false;
+    return true;
+}
+
+void TBasicParser::CheckToken(TTokenKind kind) {
+    if (token_.Kind == kind) return;
+    switch (kind) {
+    case ttSymbol:
+        Error("Identifier expected");
+    case ttString:
+    case ttWideString:
+        Error("String expected");
+    case ttInteger:
+    case ttFloat:
+        Error("Number expected");
+    default:
+        ErrorFmt("''%s'' expected", static_cast<char>(kind));
+    }
+}
+
+void TBasicParser::CheckTokenSymbol(const std::string& s) {
+    if (!TokenSymbolIs(s)) ErrorFmt("%s expected", s);
+}
+
+void TBasicParser::Error(const std::string& message) { ErrorStr(message); }
+
+void TBasicParser::ErrorStr(const std::string& message) {
+    throw EBasicParserError(FormatText("%s on line %d", {message, line_ + 1}));
+}
+
+std::string TBasicParser::FormatText(const std::string& format, std::initializer_list<FormatArg> args) {
+    std::string out;
+    auto next = args.begin();
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%') {
+            out += format[i];
+            continue;
+        }
+        const char spec = i + 1 < format.size() ? format[i + 1] : '\0';
+        if (spec == '%') {
+            out += '%';
+            ++i;
+            continue;
+        }
+        if ((spec != 's' && spec != 'd') || next == args.end() || (spec == 'd' && !next->isNumber))
+            throw EConvertError("Format '" + format + "' invalid or incompatible with argument");
+        out += next->text;
+        ++next;
+        ++i;
+    }
+    return out;
+}
+
+void TBasicParser::TokenAtPosition(int32_t offset) {
+    for (TTokenProps& t : region_) {
+        t.Position = 0;
+        t.Kind = ttNone;
+        t.Text.clear();
+    }
+    while (offset >= SourcePos()) {
+        region_[0].Assign(token_);
+        NextToken(true);
+        region_[1].Assign(token_);
+        const int64_t start = SourcePos();
+        if (start == offset) break;
+        if (start < offset && start + static_cast<int64_t>(TokenView().size()) >= offset) break;
+        if (token_.Kind == ttEnd) break;
+    }
+    if (token_.Kind != ttEnd) {
+        NextToken(true);
+        region_[2].Assign(token_);
+    }
+}
+
+const TTokenProps& TBasicParser::GetTokenInRegion(TTokenPosition position) const {
+    return region_[static_cast<int>(position)];
+}
+
+}  // namespace velmysql
