@@ -1,0 +1,49 @@
+#pragma once
+// The shapes of the MySQL C API as the C-API operation table sees them: opaque connection
+// and result handles, the row and length arrays and the option numbers of mysql_options.
+// The field structure is TMysql_FieldDef, which has the C API's layout.
+//
+// These types are ABI-compatible with the C API of the client libraries (a handle is a
+// pointer whose target only its own library knows), so the same table can hold the wire
+// client's facade functions or functions looked up in a loaded library.
+
+#include <cstdint>
+
+namespace velmysql {
+
+// Connection handle (the C API's MYSQL*) and result handle (MYSQL_RES*). Never defined:
+// the library behind the table decides what they point to.
+struct MySQLConnectionHandle;
+struct MySQLResultHandle;
+
+// One row: one pointer per column, a null pointer for SQL NULL (MYSQL_ROW).
+using MySQLRow = char**;
+// The byte lengths of the current row's values, one per column.
+using MySQLLengths = unsigned long*;
+
+// The option numbers of mysql_options.
+enum mysql_option : int {
+    MYSQL_OPT_CONNECT_TIMEOUT = 0,
+    MYSQL_OPT_COMPRESS = 1,
+    MYSQL_OPT_NAMED_PIPE = 2,
+    MYSQL_INIT_COMMAND = 3,
+    MYSQL_READ_DEFAULT_FILE = 4,
+    MYSQL_READ_DEFAULT_GROUP = 5,
+    MYSQL_SET_CHARSET_DIR = 6,
+    MYSQL_SET_CHARSET_NAME = 7,
+    MYSQL_OPT_LOCAL_INFILE = 8,
+    MYSQL_OPT_PROTOCOL = 9,
+    MYSQL_SHARED_MEMORY_BASE_NAME = 10,
+    MYSQL_OPT_READ_TIMEOUT = 11,
+    MYSQL_OPT_WRITE_TIMEOUT = 12,
+    MYSQL_OPT_USE_RESULT = 13,
+    MYSQL_OPT_USE_REMOTE_CONNECTION = 14,
+    MYSQL_OPT_USE_EMBEDDED_CONNECTION = 15,
+    MYSQL_OPT_GUESS_CONNECTION = 16,
+    MYSQL_SET_CLIENT_IP = 17,
+    MYSQL_SECURE_AUTH = 18,
+    MYSQL_REPORT_DATA_TRUNCATION = 19,
+    MYSQL_OPT_RECONNECT = 20,
+};
+
+}  // namespace velmysql

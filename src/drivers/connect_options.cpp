@@ -1,0 +1,51 @@
+#include "velmysql/drivers/connect_options.h"
+
+#include "drivers/text_helpers.h"
+
+namespace velmysql {
+
+using drivers_detail::EqualsNoCase;
+
+namespace {
+
+constexpr std::string_view kConnectKeys[] = {"connect_timeout", "read_timeout", "write_timeout",
+                                             "pipe",            "protocol",     "autoreconnect"};
+
+std::optional<std::uint32_t> NumberOption(const std::vector<std::string>& lines, std::string_view key,
+                                          std::int32_t fallback) {
+    auto value = FindOptionValue(lines, key);
+    if (!value) return std::nullopt;
+    // The C API reads a 32-bit value; a negative number keeps its bit pattern.
+    return static_cast<std::uint32_t>(drivers_detail::WholeNumber(*value).value_or(fallback));
+}
+
+}  // namespace
+
+std::optional<std::string> FindOptionValue(const std::vector<std::string>& lines, std::string_view key) {
+    for (const std::string& line : lines) {
+        std::size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        if (EqualsNoCase(std::string_view(line).substr(0, eq), key)) return line.substr(eq + 1);
+    }
+    return std::nullopt;
+}
+
+MySQLConnectOptions ParseConnectOptions(const std::vector<std::string>& lines) {
+    MySQLConnectOptions o;
+    o.connectTimeout = NumberOption(lines, "connect_timeout", 60);
+    o.readTimeout = NumberOption(lines, "read_timeout", 300);
+    o.writeTimeout = NumberOption(lines, "write_timeout", 300);
+    auto protocol = FindOptionValue(lines, "protocol");
+    o.pipe = FindOptionValue(lines, "pipe").has_value() || (protocol && EqualsNoCase(*protocol, "pipe"));
+    o.reconnect = NumberOption(lines, "autoreconnect", 1);
+    return o;
+}
+
+bool IsConnectOptionLine(std::string_view line) {
+    std::string_view name = line.substr(0, line.find('='));
+    for (std::string_view key : kConnectKeys)
+        if (EqualsNoCase(name, key)) return true;
+    return false;
+}
+
+}  // namespace velmysql

@@ -1,0 +1,308 @@
+// The shared driver behaviour of TMySQLBase over a scripted C API: load on demand, neutral
+// answers, opening and closing, option keys and the composition of error texts.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "fake_driver.h"
+#include "velmysql/drivers/mysql_error.h"
+#include "velmysql/drivers/mysql_library.h"
+
+namespace velmysql {
+namespace {
+
+using testing::FakeDriver;
+using testing::ResetWorld;
+using testing::World;
+
+class DriverBaseTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetWorld(); }
+    MySQLConnectionHandle* OpenDefault(FakeDriver& d) { return d.Open("db.example", "alice", "pw", 3306, 0, "shop"); }
+};
+
+template <class F>
+EMySQLError Raised(F&& f) {
+    try {
+        f();
+    } catch (const EMySQLError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no EMySQLError raised";
+    return EMySQLError(-2, "");
+}
+
+TEST_F(DriverBaseTest, AbsentHandlesGetNeutralAnswers) {
+    FakeDriver d;
+    MySQLResultHandle* noResult = nullptr;
+    EXPECT_EQ(d.ErrorNo(nullptr), 0);
+    EXPECT_EQ(d.ErrorMsg(nullptr), "");
+    EXPECT_EQ(d.HostInfo(nullptr), "No server connection");
+    EXPECT_EQ(d.ServerInfo(nullptr), "-1");
+    EXPECT_EQ(d.QueryInfo(nullptr), "-1");
+    EXPECT_EQ(d.ProtoInfo(nullptr), 0u);
+    EXPECT_FALSE(d.Ping(nullptr));
+    EXPECT_EQ(d.ThreadID(nullptr), 0u);
+    d.Kill(nullptr, 5);
+    EXPECT_FALSE(d.CreateDatabase(nullptr, "x"));
+    EXPECT_FALSE(d.SelectDatabase(nullptr, "x"));
+    EXPECT_FALSE(d.DropDatabase(nullptr, "x"));
+    EXPECT_EQ(d.OpenQuery(nullptr, "select 1"), nullptr);
+    d.CloseQuery(noResult);
+    EXPECT_EQ(d.RetrieveColCount(nullptr), 0u);
+    EXPECT_EQ(d.RetrieveRowCount(nullptr), 0u);
+    EXPECT_EQ(d.RetrieveRow(nullptr), nullptr);
+    EXPECT_EQ(d.RetrieveRowFieldLenghts(nullptr), nullptr);
+    EXPECT_EQ(d.LastInsertID(nullptr), "");
+    EXPECT_EQ(d.AffectedRows(nullptr), "");
+    EXPECT_FALSE(d.Refresh(nullptr, 1));
+    // None of them reached the table.
+    EXPECT_TRUE(World().calls.empty());
+}
+
+TEST_F(DriverBaseTest, ServerAndQueryInfoDoNotLoadAndReservedWordsNeedNoLibrary) {
+    FakeDriver d;
+    MySQLConnectionHandle* someHandle = reinterpret_cast<MySQLConnectionHandle*>(&d);
+    EXPECT_EQ(d.ServerInfo(someHandle), "-1");
+    EXPECT_EQ(d.QueryInfo(someHandle), "-1");
+    EXPECT_TRUE(d.IsReservedWord("Select"));
+    EXPECT_FALSE(d.Loaded());
+    EXPECT_EQ(d.bindCount, 0);
+    EXPECT_EQ(d.ClientInfo(), "4.1.14");  // loads on demand
+    EXPECT_TRUE(d.Loaded());
+    EXPECT_EQ(d.bindCount, 1);
+}
+
+TEST_F(DriverBaseTest, OpenKeepsTheFirstHandleAndReadsBothVersions) {
+    FakeDriver d;
+    MySQLConnectionHandle* first = OpenDefault(d);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(d.GetConnection(), first);
+    EXPECT_EQ(d.ClientVersion(), 40114);
+    EXPECT_EQ(d.ServerVersion(), 50045);
+
+    MySQLConnectionHandle* second = OpenDefault(d);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(d.GetConnection(), first);
+
+    // Closing another handle leaves the driver loaded and its own connection in place.
+    d.Close(second);
+    EXPECT_EQ(second, nullptr);
+    EXPECT_TRUE(d.Loaded());
+    EXPECT_EQ(d.GetConnection(), first);
+    EXPECT_EQ(World().openConnections, 1);
+
+    // Closing the own connection unloads.
+    d.Close(first);
+    EXPECT_EQ(first, nullptr);
+    EXPECT_FALSE(d.Loaded());
+    EXPECT_EQ(d.GetConnection(), nullptr);
+    EXPECT_EQ(d.ServerVersion(), 0);
+    EXPECT_EQ(d.ClientVersion(), 0);
+    EXPECT_EQ(World().openConnections, 0);
+}
+
+TEST_F(DriverBaseTest, OpenFailures) {
+    {
+        FakeDriver d;
+        World().initFails = true;
+        EMySQLError e = Raised([&] { OpenDefault(d); });
+        EXPECT_EQ(e.ErrorCode(), -1);
+        EXPECT_EQ(e.Message(), "Could not initialize mysql driver.\r\nClient:4.1.14");
+    }
+    ResetWorld();
+    {
+        FakeDriver d;
+        World().connectFails = true;
+        EMySQLError e = Raised([&] { OpenDefault(d); });
+        EXPECT_EQ(e.ErrorCode(), 1045);
+        // The failed handle was the own connection while the text was composed; it has no
+        // server version yet.
+        EXPECT_EQ(e.Message(),
+                  "[1045] Access denied: Could not connect to mysql server using:\r\nUser: alice\r\nHost:db.example\r\n"
+                  "Port:3306\r\nDB:shop\r\nPlease check the following:\r\n"
+                  "> MySQL Server is running on the host and port specified and that you can access it through "
+                  "possible firewalls\r\n"
+                  "> If the server is available and on a remote machine, check that this username (with password) "
+                  "may access it from a remote IP, see MySQL Manual (Security)\r\nClient:4.1.14\r\nServer:");
+        EXPECT_EQ(d.GetConnection(), nullptr);
+        EXPECT_EQ(World().openConnections, 0);
+        EXPECT_TRUE(d.Loaded());
+    }
+}
+
+TEST_F(DriverBaseTest, FailedStatusRaisesWithTheHandlesError) {
+    FakeDriver d;
+    MySQLConnectionHandle* h = OpenDefault(d);
+    World().statusResult = 1;
+    struct Case {
+        const char* name;
+        std::function<void()> call;
+    } cases[] = {
+        {"ping", [&] { d.Ping(h); }},
+        {"kill", [&] { d.Kill(h, 3); }},
+        {"create", [&] { d.CreateDatabase(h, "x"); }},
+        {"select", [&] { d.SelectDatabase(h, "x"); }},
+        {"drop", [&] { d.DropDatabase(h, "x"); }},
+        {"query", [&] { d.OpenQuery(h, "select 1"); }},
+        {"refresh", [&] { d.Refresh(h, 1); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EMySQLError e = Raised(c.call);
+        EXPECT_EQ(e.ErrorCode(), 2006);
+        EXPECT_EQ(e.Message(), "[2006] MySQL server has gone away: \r\nClient:4.1.14\r\nServer:5.0.45");
+    }
+    EXPECT_EQ(d.GetConnection(), h);  // state unchanged
+    World().statusResult = 0;
+    EXPECT_TRUE(d.Ping(h));
+}
+
+TEST_F(DriverBaseTest, MySQLErrorComposition) {
+    FakeDriver connected;
+    MySQLConnectionHandle* h = OpenDefault(connected);
+    FakeDriver loadedOnly;
+    loadedOnly.Load();
+
+    struct Case {
+        const char* name;
+        TMySQLBase* driver;
+        MySQLConnectionHandle* handle;
+        int number;
+        const char* message;
+        int expectedCode;
+        const char* expected;
+    } cases[] = {
+        {"no driver", nullptr, nullptr, -1, "No dataset server selected for open", -1,
+         "No dataset server selected for open"},
+        {"no driver, number", nullptr, nullptr, 17, "Boom", 17, "[17] Boom"},
+        {"driver without connection", &loadedOnly, nullptr, -1, "No server connection", -1,
+         "No server connection\r\nClient:4.1.14"},
+        {"own connection", &connected, nullptr, 99, "Dataset server could not connect", 0,
+         "[0] : Dataset server could not connect\r\nClient:4.1.14\r\nServer:5.0.45"},
+        {"handle", &connected, h, -1, "", 0, "[0] : \r\nClient:4.1.14\r\nServer:5.0.45"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EMySQLError e = Raised([&] { MySQLError(c.driver, c.handle, c.number, c.message, -1, -1); });
+        EXPECT_EQ(e.ErrorCode(), c.expectedCode);
+        EXPECT_EQ(e.Message(), c.expected);
+    }
+    // A client that names no version adds no suffix.
+    World().clientInfo = "";
+    EMySQLError e = Raised([&] { MySQLError(&loadedOnly, nullptr, -1, "m", -1, -1); });
+    EXPECT_EQ(e.Message(), "m");
+}
+
+TEST_F(DriverBaseTest, MySQLErrorFallsBackWhenComposingFails) {
+    // Composing asks the client library for its version, which cannot be loaded.
+    TMySQLLibrary d;
+    d.SetClientDLL("libvelmysql-no-such-client.so");
+    EMySQLError e = Raised([&] { MySQLError(&d, nullptr, 42, "original", -1, -1); });
+    EXPECT_EQ(e.ErrorCode(), 42);
+    EXPECT_EQ(e.Message(), "original");
+}
+
+TEST_F(DriverBaseTest, EMySQLErrorIsADatabaseError) {
+    try {
+        MySQLError(nullptr, nullptr, -1, "x", -1, -1);
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "x");
+        return;
+    }
+    FAIL() << "not an EDatabaseError";
+}
+
+TEST_F(DriverBaseTest, OptionKeysReachMysqlOptions) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines;
+        std::vector<std::pair<int, std::uint32_t>> expected;
+    } cases[] = {
+        {"none", {}, {}},
+        {"pipe with empty value", {"pipe="}, {{MYSQL_OPT_NAMED_PIPE, 0}}},
+        {"pipe without =", {"pipe"}, {}},
+        {"protocol=PIPE", {"protocol=PIPE"}, {{MYSQL_OPT_NAMED_PIPE, 0}}},
+        {"protocol=tcp", {"protocol=tcp"}, {}},
+        {"pipe and protocol once", {"PIPE=1", "protocol=pipe"}, {{MYSQL_OPT_NAMED_PIPE, 0}}},
+        {"connect_timeout=abc", {"connect_timeout=abc"}, {{MYSQL_OPT_CONNECT_TIMEOUT, 60}}},
+        {"read_timeout=", {"read_timeout="}, {{MYSQL_OPT_READ_TIMEOUT, 300}}},
+        {"write_timeout=7", {"Write_Timeout=7"}, {{MYSQL_OPT_WRITE_TIMEOUT, 7}}},
+        {"first line wins", {"connect_timeout=5", "connect_timeout=9"}, {{MYSQL_OPT_CONNECT_TIMEOUT, 5}}},
+        {"autoreconnect=0", {"autoreconnect=0"}, {{MYSQL_OPT_RECONNECT, 0}}},
+        {"autoreconnect=yes", {"autoreconnect=yes"}, {{MYSQL_OPT_RECONNECT, 1}}},
+        {"table order, others ignored",
+         {"autoreconnect=1", "datadir=/x", "pipe=", "read_timeout=2", "connect_timeout=3", "write_timeout=4"},
+         {{MYSQL_OPT_CONNECT_TIMEOUT, 3},
+          {MYSQL_OPT_READ_TIMEOUT, 2},
+          {MYSQL_OPT_WRITE_TIMEOUT, 4},
+          {MYSQL_OPT_NAMED_PIPE, 0},
+          {MYSQL_OPT_RECONNECT, 1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetWorld();
+        FakeDriver d;
+        d.SetOptions(c.lines);
+        OpenDefault(d);
+        EXPECT_EQ(World().options, c.expected);
+    }
+}
+
+TEST_F(DriverBaseTest, OptionTextIsSplitIntoLines) {
+    FakeDriver d("connect_timeout=5\r\npipe=\nread_timeout=1\r\n");
+    EXPECT_EQ(d.Options(), (std::vector<std::string>{"connect_timeout=5", "pipe=", "read_timeout=1"}));
+}
+
+TEST_F(DriverBaseTest, CountsAreSigned64BitTexts) {
+    FakeDriver d;
+    MySQLConnectionHandle* h = OpenDefault(d);
+    World().affectedRows = ~std::uint64_t{0};
+    World().insertId = 12345678901234ull;
+    EXPECT_EQ(d.AffectedRows(h), "-1");
+    EXPECT_EQ(d.LastInsertID(h), "12345678901234");
+    World().affectedRows = 3;
+    EXPECT_EQ(d.AffectedRows(h), "3");
+}
+
+TEST_F(DriverBaseTest, MissingEntryRaisesPlainException) {
+    FakeDriver d;
+    d.withoutCreateDb = true;
+    MySQLConnectionHandle* h = OpenDefault(d);
+    try {
+        d.CreateDatabase(h, "x");
+        FAIL() << "no exception";
+    } catch (const EMySQLError&) {
+        FAIL() << "missing entry raised EMySQLError";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(),
+                  std::string("This MySQL API call is not implemented in the library you are using.  "
+                              "Please update your library or contact Velcraft, ") +
+                      kVelmysqlHomePage + ".");
+    }
+    // The driver goes on working.
+    EXPECT_TRUE(d.SelectDatabase(h, "x"));
+}
+
+TEST_F(DriverBaseTest, UnloadAndDestructionCloseTheOwnConnection) {
+    {
+        FakeDriver d;
+        OpenDefault(d);
+        d.Load();  // loading again unloads first
+        EXPECT_EQ(World().openConnections, 0);
+        EXPECT_EQ(d.GetConnection(), nullptr);
+        EXPECT_EQ(d.bindCount, 2);
+    }
+    {
+        FakeDriver d;
+        OpenDefault(d);
+        OpenDefault(d);
+        EXPECT_EQ(World().openConnections, 2);
+    }
+    // The own connection was closed; the other one belongs to whoever opened it.
+    EXPECT_EQ(World().openConnections, 1);
+}
+
+}  // namespace
+}  // namespace velmysql
