@@ -191,10 +191,6 @@ void TBasicParser::Restart(std::string_view text) {
     token_.Kind = ttNone;
 }
 
-bool TBasicParser::MatchAt(std::size_t p, const std::string& marker) const {
-    return !marker.empty() && marker.size() <= len_ - p &&
-           std::memcmp(text_ + p, marker.data(), marker.size()) == 0;
-}
 
 void TBasicParser::SkipBlanks(bool skipLineBreaks) {
     while (pos_ < len_) {
@@ -221,11 +217,6 @@ const TTokenProps& TBasicParser::NextToken(bool skipLineBreaks) {
     return token_;
 }
 
-std::string_view TBasicParser::TokenView() const {
-    if (token_.Kind == ttLineBreak) return " ";
-    const std::size_t end = token_.Kind == ttString ? stringEnd_ : pos_;
-    return std::string_view(text_ + tokenStart_, end - tokenStart_);
-}
 
 // Steps of one token, in their order of precedence. pos_ is at the token start and
 // below len_ unless the text is exhausted.

@@ -8,6 +8,7 @@
 // whichever comes first, and no scan ever reads beyond that end.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -50,7 +51,11 @@ public:
     // The current token's characters (" " for a line break).
     std::string TokenString() const { return std::string(TokenView()); }
     // The same characters without a copy; valid while the text is.
-    std::string_view TokenView() const;
+    std::string_view TokenView() const {
+        if (token_.Kind == ttLineBreak) return " ";
+        const std::size_t end = token_.Kind == ttString ? stringEnd_ : pos_;
+        return std::string_view(text_ + tokenStart_, end - tokenStart_);
+    }
     // TokenString as an integer; EConvertError when it is not one.
     int64_t TokenInt() const;
     // TokenString without the float suffix of a ttFloat token, as a number;
@@ -129,7 +134,12 @@ private:
     };
     void CompileMarkers();
     void WatchList(TStringList& list);
-    bool MatchAt(std::size_t p, const std::string& marker) const;
+    // Whether the text at p (below len_) starts with the marker. The first byte rejects
+    // nearly every marker before the length and memcmp tests.
+    bool MatchAt(std::size_t p, const std::string& marker) const {
+        return !marker.empty() && text_[p] == marker[0] && marker.size() <= len_ - p &&
+               std::memcmp(text_ + p + 1, marker.data() + 1, marker.size() - 1) == 0;
+    }
     TTokenKind ScanToken(bool skipLineBreaks);
     bool ScanMarkers(TTokenKind& kind);
     void ScanString(unsigned char quote);
