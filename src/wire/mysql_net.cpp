@@ -216,9 +216,9 @@ std::int32_t TMysqlNet::my_net_read() {
         if (len < 0) return -1;
         readPos_ = buff_.get() + readOffset_;
         readPos_[len] = 0;
-        return len;
+        return lastLength_ = len;
     }
-    return readCompressedPacket();
+    return lastLength_ = readCompressedPacket();
 }
 
 std::int32_t TMysqlNet::readCompressedPacket() {

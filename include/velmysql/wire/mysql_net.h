@@ -57,6 +57,8 @@ public:
     std::string_view payload(std::int32_t length) const {
         return std::string_view(reinterpret_cast<const char*>(readPos_), static_cast<std::size_t>(length));
     }
+    // Length of the packet last read by my_net_read.
+    std::int32_t last_length() const { return lastLength_; }
     std::size_t capacity() const { return capacity_; }
     std::uint8_t sequence() const { return pktNr_; }
     TMysqlVio& vio() { return vio_; }
@@ -78,6 +80,7 @@ private:
     std::size_t capacity_ = 0;
     std::size_t writePos_ = 0;  // offset of the end of the collected outgoing bytes
     unsigned char* readPos_ = nullptr;
+    std::int32_t lastLength_ = 0;
     std::size_t unpackedLength_ = 0;
     std::size_t readOffset_ = 0;
     std::size_t remaining_ = 0;
