@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <sys/stat.h>
 
+#include "velmysql/drivers/version_number.h"
 #include "velmysql/rtl/exception.h"
 #include "drivers/program_path.h"
 
@@ -104,6 +105,14 @@ void TMySQLLibrary::UnLoad() {
     ownConnection_ = nullptr;
     clientVersion_ = 0;
     serverVersion_ = 0;
+}
+
+int TMySQLLibrary::FieldLayoutVersion() {
+    int version = TMySQLBase::FieldLayoutVersion();
+    if (version < kFieldLayout411 && module_ != nullptr &&
+        (FindProc(module_, "mariadb_get_info") != nullptr || FindProc(module_, "mariadb_connection") != nullptr))
+        return kFieldLayout411;
+    return version;
 }
 
 std::string TMySQLLibrary::EscapeStr(std::string_view text) {

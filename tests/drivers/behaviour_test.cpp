@@ -185,6 +185,44 @@ TEST_P(DriverBehaviour, StatementsRowsAndCounts) {
     Exec(d, conn_, "drop table drv_rows");
 }
 
+TEST_P(DriverBehaviour, FieldDescriptors) {
+    TMySQLBase& d = *driver_;
+    Exec(d, conn_, "drop table if exists drv_fields");
+    Exec(d, conn_,
+         "create table drv_fields (id int unsigned not null auto_increment primary key, name varchar(20), "
+         "amount decimal(8,2))");
+    MySQLResultHandle* r = d.OpenQuery(conn_, "select id, name as alias, amount from drv_fields f");
+    ASSERT_NE(r, nullptr);
+    TMysql_FieldDef id = d.RetrieveField(r);
+    TMysql_FieldDef alias = d.RetrieveField(r);
+    TMysql_FieldDef amount = d.RetrieveField(r);
+    TMysql_FieldDef after = d.RetrieveField(r);
+    ASSERT_NE(id.name, nullptr);
+    EXPECT_STREQ(id.name, "id");
+    EXPECT_STREQ(id.org_name, "id");
+    EXPECT_STREQ(id.table, "f");
+    EXPECT_STREQ(id.org_table, "drv_fields");
+    EXPECT_STREQ(id.db, target_.database.c_str());
+    EXPECT_EQ(id.type, FIELD_TYPE_LONG);
+    std::uint32_t idFlags = NOT_NULL_FLAG | PRI_KEY_FLAG | UNSIGNED_FLAG | AUTO_INCREMENT_FLAG;
+    EXPECT_EQ(id.flags & idFlags, idFlags);
+    EXPECT_EQ(id.length, 10u);
+    ASSERT_NE(alias.name, nullptr);
+    EXPECT_STREQ(alias.name, "alias");
+    EXPECT_STREQ(alias.org_name, "name");
+    EXPECT_EQ(alias.type, FIELD_TYPE_VAR_STRING);
+    EXPECT_EQ(alias.flags & NOT_NULL_FLAG, 0u);
+    ASSERT_NE(amount.name, nullptr);
+    EXPECT_EQ(amount.type, FIELD_TYPE_NEWDECIMAL);
+    EXPECT_EQ(amount.decimals, 2u);
+    ASSERT_NE(after.name, nullptr);
+    EXPECT_STREQ(after.name, "");
+    EXPECT_EQ(after.table, nullptr);
+    EXPECT_EQ(d.RetrieveRow(r), nullptr);
+    d.CloseQuery(r);
+    Exec(d, conn_, "drop table drv_fields");
+}
+
 TEST_P(DriverBehaviour, AffectedRowsWithoutCountIsMinusOne) {
     TMySQLBase& d = *driver_;
     EXPECT_THROW(d.OpenQuery(conn_, "insert into drv_no_such_table values (1)"), EMySQLError);

@@ -306,3 +306,65 @@ TEST_F(DriverBaseTest, UnloadAndDestructionCloseTheOwnConnection) {
 
 }  // namespace
 }  // namespace velmysql
+
+#include "drivers/field_layouts.h"
+
+namespace velmysql {
+namespace {
+
+// Each client series lays its field structure out differently; the client version picks
+// the layout that is read.
+TEST_F(DriverBaseTest, RetrieveFieldReadsTheClientSeriesLayout) {
+    char name[] = "name", orgName[] = "org_name", table[] = "table", orgTable[] = "org_table", db[] = "db",
+         catalog[] = "def_catalog", def[] = "default";
+    TMysql_FieldDef f411;
+    f411.name = name, f411.org_name = orgName, f411.table = table, f411.org_table = orgTable, f411.db = db;
+    f411.catalog = catalog, f411.def = def, f411.length = 11, f411.max_length = 4, f411.flags = 515;
+    f411.decimals = 2, f411.charsetnr = 8, f411.type = 3, f411.name_length = 4;
+    drivers_detail::FieldLayout410 f410{name, orgName, table, orgTable, db, def, 11, 4, 4, 8, 5, 9, 2, 7, 515, 2, 8, 3};
+    drivers_detail::FieldLayout40 f40{name, table, orgTable, db, def, 11, 4, 515, 2, 3};
+    drivers_detail::FieldLayout323 f323{name, table, def, 3, 11, 4, 515, 2};
+    struct Case {
+        const char* client;
+        const void* field;
+        const char* orgName;
+    } cases[] = {
+        {"10.11.19", &f411, orgName}, {"4.1.1", &f411, orgName}, {"4.1.0", &f410, orgName},
+        {"4.0.27", &f40, nullptr},    {"3.23.58", &f323, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.client);
+        ResetWorld();
+        World().clientInfo = c.client;
+        World().field = c.field;
+        FakeDriver d;
+        MySQLResultHandle* result = reinterpret_cast<MySQLResultHandle*>(&d);
+        TMysql_FieldDef f = d.RetrieveField(result);
+        EXPECT_EQ(f.name, name);
+        EXPECT_EQ(f.org_name, c.orgName);
+        EXPECT_EQ(f.table, table);
+        EXPECT_EQ(f.def, def);
+        // Only the 4.1.1 layout carries org_table and db in a place the driver reads.
+        bool modern = c.field == &f411;
+        EXPECT_EQ(f.org_table, modern ? orgTable : nullptr);
+        EXPECT_EQ(f.db, modern ? db : nullptr);
+        EXPECT_EQ(f.catalog, nullptr);
+        EXPECT_EQ(f.length, 11u);
+        EXPECT_EQ(f.max_length, 4u);
+        EXPECT_EQ(f.flags, 515u);
+        EXPECT_EQ(f.decimals, 2u);
+        EXPECT_EQ(f.type, 3);
+        EXPECT_EQ(f.charsetnr, 0u);
+        EXPECT_EQ(f.name_length, 0u);
+
+        World().field = nullptr;
+        TMysql_FieldDef after = d.RetrieveField(result);
+        ASSERT_NE(after.name, nullptr);
+        EXPECT_STREQ(after.name, "");
+        EXPECT_EQ(after.table, nullptr);
+        EXPECT_STREQ(d.RetrieveField(nullptr).name, "");
+    }
+}
+
+}  // namespace
+}  // namespace velmysql

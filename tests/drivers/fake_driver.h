@@ -31,6 +31,7 @@ struct FakeWorld {
     std::string statusError = "MySQL server has gone away";
     std::uint64_t affectedRows = 0;
     std::uint64_t insertId = 0;
+    const void* field = nullptr;  // what mysql_fetch_field answers, in any layout
     std::vector<std::pair<int, std::uint32_t>> options;  // number and 32-bit value
     std::vector<std::string> calls;
     std::vector<std::unique_ptr<FakeConnection>> connections;

@@ -13,6 +13,7 @@
 #include "velmysql/drivers/mysql_api.h"
 #include "velmysql/drivers/mysql_error.h"
 #include "velmysql/wire/mysql_capi.h"
+#include "velmysql/wire/mysql_ct.h"
 
 namespace velmysql {
 
@@ -59,6 +60,10 @@ public:
     virtual void CloseQuery(MySQLResultHandle*& result);
     virtual unsigned int RetrieveColCount(MySQLResultHandle* result);
     virtual std::uint64_t RetrieveRowCount(MySQLResultHandle* result);
+    // The next column's descriptor, read in the layout of the client's series. Its texts
+    // point into the client's memory and live until the result is freed. After the last
+    // column (or without a result) only the name is set, to an empty text.
+    virtual TMysql_FieldDef RetrieveField(MySQLResultHandle* result);
     virtual MySQLRow RetrieveRow(MySQLResultHandle* result);
     virtual MySQLLengths RetrieveRowFieldLenghts(MySQLResultHandle* result);
     virtual std::string EscapeStr(std::string_view text);
@@ -85,6 +90,8 @@ protected:
     }
     static void* FindProc(void* module, const char* name);
 
+    // The client version whose field structure layout RetrieveField reads.
+    virtual int FieldLayoutVersion();
     // Runs after mysql_init and before the option keys are applied on every Open.
     virtual void PrepareConnection(MySQLConnectionHandle* handle);
     // Closes the own connection (which unloads) and unloads; for destructors, never throws.

@@ -39,6 +39,9 @@ protected:
     virtual void* AcquireModule(const std::string& file);
     // False when the platform refuses to release it.
     virtual bool ReleaseModule(void* module);
+    // MariaDB's Connector/C numbers its versions from 2.0 on, yet has the field structure of
+    // the 4.1.1 series; read by its version number it would be taken for a 3.23 client.
+    int FieldLayoutVersion() override;
     // Closes the own connection through the still bound table before the module goes.
     void CloseOwnConnection() noexcept;
 
