@@ -95,7 +95,12 @@ void TMySQLBase::ApplyConnectOptions(MySQLConnectionHandle* handle) {
         std::uint32_t zero = 0;
         api_.mysql_options(handle, MYSQL_OPT_NAMED_PIPE, &zero);
     }
-    if (o.reconnect) api_.mysql_options(handle, MYSQL_OPT_RECONNECT, &*o.reconnect);
+    if (o.reconnect) {
+        // Passed as 0 or 1: client libraries read this option as a one-byte Boolean, so any
+        // other non-zero number could read as 0.
+        std::uint32_t on = *o.reconnect != 0 ? 1 : 0;
+        api_.mysql_options(handle, MYSQL_OPT_RECONNECT, &on);
+    }
 }
 
 MySQLConnectionHandle* TMySQLBase::Open(const std::string& host, const std::string& user,

@@ -124,7 +124,8 @@ TEST_P(DriverBehaviour, FailedConnectComposesTheWholeText) {
     EXPECT_EQ(m.substr(m.size() - suffix.size()), suffix);
     if (kind() != DriverKind::Embedded) {
         EXPECT_EQ(e.ErrorCode(), 1045);
-        EXPECT_EQ(m.rfind("[1045] Access denied for user '" + user + "'", 0), 0u) << m;
+        EXPECT_EQ(m.rfind("[1045] ", 0), 0u) << m;
+        EXPECT_NE(m.find("Access denied for user '" + user + "'"), std::string::npos) << m;
     }
     // The failed handle is gone; the own connection still works.
     EXPECT_EQ(d.GetConnection(), conn_);
@@ -180,7 +181,8 @@ TEST_P(DriverBehaviour, StatementsRowsAndCounts) {
     // A statement the server refuses raises with its error and leaves the connection usable.
     EMySQLError e = RaisedMySQLError([&] { d.OpenQuery(conn_, "selec 1"); });
     EXPECT_EQ(e.ErrorCode(), 1064);
-    EXPECT_EQ(e.Message().rfind("[1064] You have an error in your SQL syntax", 0), 0u) << e.Message();
+    EXPECT_EQ(e.Message().rfind("[1064] ", 0), 0u) << e.Message();
+    EXPECT_NE(e.Message().find("You have an error in your SQL syntax"), std::string::npos) << e.Message();
     EXPECT_EQ(AllRows(d, conn_, "select 1").size(), 1u);
     Exec(d, conn_, "drop table drv_rows");
 }
@@ -223,10 +225,13 @@ TEST_P(DriverBehaviour, FieldDescriptors) {
     Exec(d, conn_, "drop table drv_fields");
 }
 
-TEST_P(DriverBehaviour, AffectedRowsWithoutCountIsMinusOne) {
+TEST_P(DriverBehaviour, AffectedRowsAfterAFailedStatement) {
     TMySQLBase& d = *driver_;
+    Exec(d, conn_, "do 1");
     EXPECT_THROW(d.OpenQuery(conn_, "insert into drv_no_such_table values (1)"), EMySQLError);
-    EXPECT_EQ(d.AffectedRows(conn_), "-1");
+    // The client libraries report no count (all bits set, read as -1); the wire client
+    // clears the count when a command starts.
+    EXPECT_EQ(d.AffectedRows(conn_), kind() == DriverKind::Direct ? "0" : "-1");
 }
 
 TEST_P(DriverBehaviour, PingAndKill) {
@@ -254,9 +259,12 @@ TEST_P(DriverBehaviour, SelectCreateAndDropDatabase) {
     EXPECT_EQ(e.ErrorCode(), kind() == DriverKind::Embedded ? 0 : 1049) << e.Message();  // as for Kill
     Exec(d, conn_, "drop database if exists drv_created");
     if (kind() == DriverKind::Direct) {
-        EXPECT_TRUE(d.CreateDatabase(conn_, "drv_created"));
-        EXPECT_TRUE(d.SelectDatabase(conn_, "drv_created"));
-        EXPECT_TRUE(d.DropDatabase(conn_, "drv_created"));
+        // The wire client sends the create and drop commands, which current servers no
+        // longer know: the server's refusal arrives as EMySQLError.
+        for (auto call : {&TMySQLBase::CreateDatabase, &TMySQLBase::DropDatabase}) {
+            EMySQLError x = RaisedMySQLError([&] { (d.*call)(conn_, "drv_created"); });
+            EXPECT_EQ(x.ErrorCode(), 1047) << x.Message();
+        }
     } else {
         // MariaDB's client and embedded libraries no longer export mysql_create_db and
         // mysql_drop_db: the entries are bound to the missing-entry operation.
@@ -323,7 +331,7 @@ TEST_P(DriverBehaviour, ConnectsAgainAfterDisconnecting) {
 
 std::string ParamName(const ::testing::TestParamInfo<DriverKind>& info) { return testing::KindName(info.param); }
 
-INSTANTIATE_TEST_SUITE_P(Drivers, DriverBehaviour, ::testing::Values(DriverKind::Library, DriverKind::Embedded),
+INSTANTIATE_TEST_SUITE_P(Drivers, DriverBehaviour, ::testing::Values(DriverKind::Direct, DriverKind::Library, DriverKind::Embedded),
                          ParamName);
 
 }  // namespace

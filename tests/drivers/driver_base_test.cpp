@@ -232,6 +232,7 @@ TEST_F(DriverBaseTest, OptionKeysReachMysqlOptions) {
         {"first line wins", {"connect_timeout=5", "connect_timeout=9"}, {{MYSQL_OPT_CONNECT_TIMEOUT, 5}}},
         {"autoreconnect=0", {"autoreconnect=0"}, {{MYSQL_OPT_RECONNECT, 0}}},
         {"autoreconnect=yes", {"autoreconnect=yes"}, {{MYSQL_OPT_RECONNECT, 1}}},
+        {"autoreconnect=256", {"autoreconnect=256"}, {{MYSQL_OPT_RECONNECT, 1}}},
         {"table order, others ignored",
          {"autoreconnect=1", "datadir=/x", "pipe=", "read_timeout=2", "connect_timeout=3", "write_timeout=4"},
          {{MYSQL_OPT_CONNECT_TIMEOUT, 3},

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "velmysql/drivers/mysql_direct_driver.h"
 #include "velmysql/drivers/mysql_embedded.h"
 #include "velmysql/drivers/mysql_library.h"
 
@@ -28,7 +29,7 @@ const char* KindName(DriverKind kind) {
 
 std::unique_ptr<TMySQLBase> MakeDriver(DriverKind kind, const TestServer& server) {
     switch (kind) {
-        case DriverKind::Direct: break;
+        case DriverKind::Direct: return std::make_unique<TMySQLDirect>();
         case DriverKind::Library: {
             auto d = std::make_unique<TMySQLLibrary>();
             d->SetClientDLL(kTestClientLibrary);

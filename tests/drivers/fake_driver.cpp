@@ -78,8 +78,8 @@ void FakeDriver::Bind() {
     api_.mysql_num_fields = [](MySQLResultHandle*) -> unsigned int { return 0; };
     api_.mysql_num_rows = [](MySQLResultHandle*) -> std::uint64_t { return 0; };
     api_.mysql_fetch_lengths = [](MySQLResultHandle*) -> MySQLLengths { return nullptr; };
-    api_.mysql_fetch_field = [](MySQLResultHandle*) -> TMysql_FieldDef* {
-        return static_cast<TMysql_FieldDef*>(const_cast<void*>(World().field));
+    api_.mysql_fetch_field = [](MySQLResultHandle*) -> const TMysql_FieldDef* {
+        return static_cast<const TMysql_FieldDef*>(World().field);
     };
     api_.mysql_fetch_row = [](MySQLResultHandle*) -> MySQLRow { return nullptr; };
     api_.mysql_real_escape_string = [](MySQLConnectionHandle*, char* to, const char* from,

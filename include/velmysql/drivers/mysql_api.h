@@ -41,7 +41,7 @@ struct MySQLApiTable {
     MySQLLengths (*mysql_fetch_lengths)(MySQLResultHandle*) = nullptr;
     // Points to a field structure in the layout of the client's series; only client series
     // 4.1.1 and later have the layout of TMysql_FieldDef (see RetrieveField).
-    TMysql_FieldDef* (*mysql_fetch_field)(MySQLResultHandle*) = nullptr;
+    const TMysql_FieldDef* (*mysql_fetch_field)(MySQLResultHandle*) = nullptr;
     MySQLRow (*mysql_fetch_row)(MySQLResultHandle*) = nullptr;
     unsigned long (*mysql_real_escape_string)(MySQLConnectionHandle*, char* to, const char* from,
                                               unsigned long length) = nullptr;
