@@ -26,8 +26,9 @@ std::string ConnectFailureText(const std::string& user, const std::string& host,
            "may access it from a remote IP, see MySQL Manual (Security)";
 }
 
-TMySQLBase::TMySQLBase(std::string_view optionText)
-    : reservedWords_(&MySQLReservedWordText()), options_(drivers_detail::SplitLines(optionText)) {}
+TMySQLBase::TMySQLBase(std::string_view optionText) : reservedWords_(&MySQLReservedWordText()) {
+    SetOptions(drivers_detail::SplitLines(optionText));
+}
 
 TMySQLBase::~TMySQLBase() { Shutdown(); }
 
@@ -45,7 +46,20 @@ void TMySQLBase::Shutdown() noexcept {
     loaded_ = false;
 }
 
-void TMySQLBase::SetOptions(const std::vector<std::string>& lines) { options_ = lines; }
+void TMySQLBase::SetOptions(const TStrings& lines) { options_.Assign(lines); }
+
+void TMySQLBase::SetOptions(const std::vector<std::string>& lines) {
+    TStringList list;
+    for (const std::string& line : lines) list.Add(line);
+    SetOptions(list);
+}
+
+std::vector<std::string> TMySQLBase::OptionLines() const {
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<std::size_t>(options_.Count()));
+    for (int i = 0; i < options_.Count(); ++i) lines.push_back(options_.Line(i));
+    return lines;
+}
 
 void* TMySQLBase::FindProc(void* module, const char* name) { return module ? dlsym(module, name) : nullptr; }
 
@@ -87,7 +101,7 @@ std::string TMySQLBase::ErrorMsg(MySQLConnectionHandle* handle) {
 }
 
 void TMySQLBase::ApplyConnectOptions(MySQLConnectionHandle* handle) {
-    MySQLConnectOptions o = ParseConnectOptions(options_);
+    MySQLConnectOptions o = ParseConnectOptions(OptionLines());
     if (o.connectTimeout) api_.mysql_options(handle, MYSQL_OPT_CONNECT_TIMEOUT, &*o.connectTimeout);
     if (o.readTimeout) api_.mysql_options(handle, MYSQL_OPT_READ_TIMEOUT, &*o.readTimeout);
     if (o.writeTimeout) api_.mysql_options(handle, MYSQL_OPT_WRITE_TIMEOUT, &*o.writeTimeout);

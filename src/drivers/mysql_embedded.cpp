@@ -129,7 +129,7 @@ void TMySQLEmbedded::StartServer() {
         std::lock_guard<std::mutex> lock(r.mutex);
         EmbeddedLibraryState* lib = FindLibrary(r, module_);
         if (lib == nullptr || lib->started) return;
-        status = lib->failed ? 1 : InitServer(*lib, Options());
+        status = lib->failed ? 1 : InitServer(*lib, OptionLines());
         lib->failed = status != 0;
         if (status == 0) {
             lib->started = true;

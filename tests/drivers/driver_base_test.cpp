@@ -253,7 +253,14 @@ TEST_F(DriverBaseTest, OptionKeysReachMysqlOptions) {
 
 TEST_F(DriverBaseTest, OptionTextIsSplitIntoLines) {
     FakeDriver d("connect_timeout=5\r\npipe=\nread_timeout=1\r\n");
-    EXPECT_EQ(d.Options(), (std::vector<std::string>{"connect_timeout=5", "pipe=", "read_timeout=1"}));
+    EXPECT_EQ(d.OptionLines(), (std::vector<std::string>{"connect_timeout=5", "pipe=", "read_timeout=1"}));
+    // SetOptions copies the list.
+    TStringList lines;
+    lines.Add("autoreconnect=0");
+    d.SetOptions(lines);
+    lines.Add("pipe=");
+    EXPECT_EQ(d.Options().Count(), 1);
+    EXPECT_EQ(d.Options()[0], "autoreconnect=0");
 }
 
 TEST_F(DriverBaseTest, CountsAreSigned64BitTexts) {

@@ -12,23 +12,30 @@
 #include "velmysql/drivers/missing_entry.h"
 #include "velmysql/drivers/mysql_api.h"
 #include "velmysql/drivers/mysql_error.h"
+#include "velmysql/rtl/persistent.h"
+#include "velmysql/rtl/strings.h"
 #include "velmysql/wire/mysql_capi.h"
 #include "velmysql/wire/mysql_ct.h"
 
 namespace velmysql {
 
-class TMySQLBase {
+// Persisted as the server's DriverProperties sub-object (Options; ClientDLL for the library
+// drivers); the streaming of those properties belongs to the component layer.
+class TMySQLBase : public TPersistent {
 public:
     // optionText: the Options lines ("name=value"), separated by line breaks.
     explicit TMySQLBase(std::string_view optionText = {});
     virtual ~TMySQLBase();
-    TMySQLBase(const TMySQLBase&) = delete;
-    TMySQLBase& operator=(const TMySQLBase&) = delete;
 
     // The first connection this driver opened while it had none (may be null).
     virtual MySQLConnectionHandle* GetConnection() const { return ownConnection_; }
-    const std::vector<std::string>& Options() const { return options_; }
-    virtual void SetOptions(const std::vector<std::string>& lines);
+    // The option lines ("name=value"): connection keys for every driver, server arguments
+    // for the embedded one.
+    const TStringList& Options() const { return options_; }
+    // Replaces the content of Options with a copy of the list.
+    virtual void SetOptions(const TStrings& lines);
+    void SetOptions(const std::vector<std::string>& lines);
+    std::vector<std::string> OptionLines() const;
 
     virtual void Load();
     virtual void UnLoad();
@@ -112,7 +119,7 @@ private:
     void ApplyConnectOptions(MySQLConnectionHandle* handle);
 
     const std::string* reservedWords_;
-    std::vector<std::string> options_;
+    TStringList options_;
 };
 
 // The text composed when mysql_real_connect fails.
