@@ -1,8 +1,9 @@
 #include "velmysql/parser/basic_parser.h"
 
-#include <charconv>
 #include <cstring>
 #include <initializer_list>
+
+#include "velmysql/rtl/floattext.h"
 
 namespace velmysql {
 
@@ -41,89 +42,6 @@ constexpr CharTable kChars;
 inline bool Has(unsigned char c, uint8_t cls) { return (kChars.bits[c] & cls) != 0; }
 
 unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
-
-[[noreturn]] void NotInteger(std::string_view s) {
-    throw EConvertError("'" + std::string(s) + "' is not a valid integer value");
-}
-
-[[noreturn]] void NotFloat(std::string_view s) {
-    throw EConvertError("'" + std::string(s) + "' is not a valid floating point value");
-}
-
-// The framework's text-to-integer conversion: optional blanks in front, an optional
-// sign, then decimal digits or a hexadecimal number after "$" or "0x"; nothing after.
-int64_t TextToInt64(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size() && s[i] == ' ') ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-    int base = 10;
-    if (i < s.size() && s[i] == '$') {
-        base = 16;
-        ++i;
-    } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i >= s.size()) NotInteger(s);
-    uint64_t magnitude = 0;
-    const char* first = s.data() + i;
-    const char* last = s.data() + s.size();
-    auto [end, ec] = std::from_chars(first, last, magnitude, base);
-    if (ec != std::errc() || end != last) NotInteger(s);
-    // Hexadecimal texts may spell the full 64-bit pattern (as a negative number).
-    if (base == 16) {
-        const int64_t v = static_cast<int64_t>(magnitude);
-        return negative ? static_cast<int64_t>(0 - magnitude) : v;
-    }
-    if (negative) {
-        if (magnitude > uint64_t(INT64_MAX) + 1) NotInteger(s);
-        return static_cast<int64_t>(0 - magnitude);
-    }
-    if (magnitude > uint64_t(INT64_MAX)) NotInteger(s);
-    return static_cast<int64_t>(magnitude);
-}
-
-// The framework's text-to-float conversion with "." as the decimal separator (an SQL
-// number is spelled so whatever the user's settings are): optional blanks around, a
-// sign, digits with an optional fraction (at least one digit in all), an optional
-// exponent with its own sign and at least one digit.
-long double TextToFloat(std::string_view s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && s[b] == ' ') ++b;
-    while (e > b && s[e - 1] == ' ') --e;
-    std::string_view t = s.substr(b, e - b);
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
-    const std::size_t mantissa = i;
-    std::size_t digits = 0;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
-    if (i < t.size() && t[i] == '.') {
-        ++i;
-        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
-    }
-    if (digits == 0) NotFloat(s);
-    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-        ++i;
-        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-        std::size_t expDigits = 0;
-        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++expDigits;
-        if (expDigits == 0) NotFloat(s);
-    }
-    if (i != t.size()) NotFloat(s);
-    // from_chars takes no "+" and, in the exponent, copes with "e+5" itself.
-    long double value = 0;
-    auto [end, ec] = std::from_chars(t.data() + mantissa, t.data() + t.size(), value,
-                                     std::chars_format::general);
-    if (ec == std::errc::result_out_of_range) {
-        // Underflow reads as zero; overflow is no number of this type.
-        if (value == 0) return negative ? -0.0L : 0.0L;
-        NotFloat(s);
-    }
-    if (ec != std::errc() || end != t.data() + t.size()) NotFloat(s);
-    return negative ? -value : value;
-}
 
 }  // namespace
 
@@ -394,15 +312,22 @@ void TBasicParser::ScanString(unsigned char quote) {
     stringEnd_ = p;
 }
 
-int64_t TBasicParser::TokenInt() const { return TextToInt64(TokenView()); }
+int64_t TBasicParser::TokenInt() const {
+    const std::string s = TokenString();
+    int64_t value = 0;
+    if (!TryStrToInt64(s, value)) throw EConvertError("'" + s + "' is not a valid integer value");
+    return value;
+}
 
-long double TBasicParser::TokenFloat() const {
+double TBasicParser::TokenFloat() const {
     std::string_view s = TokenView();
     // Only a float token carries its own suffix; an integer read after "1.5d" keeps
     // all its digits.
     if (token_.Kind == ttFloat && floatSuffix_ != 0 && !s.empty() && s.back() == floatSuffix_)
         s.remove_suffix(1);
-    return TextToFloat(s);
+    // SQL spells numbers with "." whatever the user's decimal separator is.
+    static const TFormatSettings kSqlNumbers;
+    return StrToFloat(std::string(s), kSqlNumbers);
 }
 
 bool TBasicParser::TokenSymbolIs(std::string_view s) const {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "velmysql/parser/script.h"
+#include "velmysql/rtl/formatsettings.h"
 
 namespace velmysql {
 namespace {
@@ -229,24 +230,24 @@ TEST(BasicParser, TokenIntAndTokenFloat) {
     ConfigureScriptParser(p);
     p.NextToken(true);
     EXPECT_EQ(p.TokenInt(), 42);
-    EXPECT_DOUBLE_EQ(static_cast<double>(p.TokenFloat()), 42.0);
+    EXPECT_DOUBLE_EQ(p.TokenFloat(), 42.0);
     p.NextToken(true);
     EXPECT_EQ(p.TokenInt(), INT64_MAX);
     p.NextToken(true);
     EXPECT_THROW(p.TokenInt(), EConvertError);
     p.NextToken(true);
     EXPECT_EQ(p.FloatSuffix(), 'd');
-    EXPECT_DOUBLE_EQ(static_cast<double>(p.TokenFloat()), 1.5);
+    EXPECT_DOUBLE_EQ(p.TokenFloat(), 1.5);
     EXPECT_THROW(p.TokenInt(), EConvertError);
     // The suffix of the previous float is not cut from an integer read after it.
     p.NextToken(true);
     EXPECT_EQ(p.FloatSuffix(), 'd');
-    EXPECT_DOUBLE_EQ(static_cast<double>(p.TokenFloat()), 12.0);
+    EXPECT_DOUBLE_EQ(p.TokenFloat(), 12.0);
     p.NextToken(true);
     EXPECT_EQ(p.FloatSuffix(), 0);
-    EXPECT_DOUBLE_EQ(static_cast<double>(p.TokenFloat()), 2500.0);
+    EXPECT_DOUBLE_EQ(p.TokenFloat(), 2500.0);
     p.NextToken(true);
-    EXPECT_DOUBLE_EQ(static_cast<double>(p.TokenFloat()), 100000.0);
+    EXPECT_DOUBLE_EQ(p.TokenFloat(), 100000.0);
     p.NextToken(true);
     try {
         p.TokenInt();
@@ -269,6 +270,21 @@ TEST(BasicParser, TokenIntAndTokenFloat) {
     p.NextToken(true);
     EXPECT_EQ(p.Token().Kind, ttFloat);
     EXPECT_THROW(p.TokenFloat(), EConvertError);
+}
+
+// Numbers in SQL use "." whatever the user's decimal separator is.
+TEST(BasicParser, TokenFloatIgnoresTheUsersDecimalSeparator) {
+    const TFormatSettings saved = FormatSettings();
+    TFormatSettings comma = saved;
+    comma.DecimalSeparator = ',';
+    SetFormatSettings(comma);
+    TBasicParser p("2.25");
+    ConfigureScriptParser(p);
+    p.NextToken(true);
+    double value = 0;
+    EXPECT_NO_THROW(value = p.TokenFloat());
+    SetFormatSettings(saved);
+    EXPECT_DOUBLE_EQ(value, 2.25);
 }
 
 TEST(BasicParser, TokenSymbolIsIgnoresAsciiCaseOnly) {

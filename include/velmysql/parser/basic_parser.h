@@ -28,6 +28,10 @@ public:
 class TBasicParser {
 public:
     explicit TBasicParser(std::string_view text);
+    // A NUL-terminated text; a null pointer reads as the empty text.
+    explicit TBasicParser(const char* text) : TBasicParser(text ? std::string_view(text) : std::string_view()) {}
+    // The text is read in place, so a temporary string would be gone before the first token.
+    explicit TBasicParser(std::string&&) = delete;
     ~TBasicParser();
     // The marker lists report their changes to this object, so it cannot be copied.
     TBasicParser(const TBasicParser&) = delete;
@@ -36,6 +40,8 @@ public:
     // Reads the given text from its start with the same marker settings: line counter
     // 0, current token at position 0 with empty text and kind ttNone.
     void Restart(std::string_view text);
+    void Restart(const char* text) { Restart(text ? std::string_view(text) : std::string_view()); }
+    void Restart(std::string&&) = delete;
 
     // Reads the next token into the current token and answers it. With skipLineBreaks
     // false a line feed is a ttLineBreak token whose text is one blank.
@@ -58,9 +64,9 @@ public:
     }
     // TokenString as an integer; EConvertError when it is not one.
     int64_t TokenInt() const;
-    // TokenString without the float suffix of a ttFloat token, as a number;
-    // EConvertError when it is not one.
-    long double TokenFloat() const;
+    // TokenString without the float suffix of a ttFloat token, as a number read with
+    // "." as the decimal separator; EConvertError when it is not one.
+    double TokenFloat() const;
     // The current token is a ttSymbol equal to s without regard to ASCII letter case.
     bool TokenSymbolIs(std::string_view s) const;
     // Raise EBasicParserError unless the current token has the kind / is the symbol.
