@@ -85,8 +85,7 @@ void TBasicParser::CompileMarkers() {
         if (!m.empty()) markers_.startsMarker[static_cast<unsigned char>(m[0])] = true;
     };
     mark(markers_.hexPrefix);
-    // Only the markers that can start a token: the end lists count where the scan
-    // checks them alone (comment ends, bracket closes).
+    // The end lists too: a comment end or bracket close met alone is a token.
     for (const auto* v : {&markers_.symbols, &markers_.lineComments, &markers_.commentBegins,
                           &markers_.commentEnds, &markers_.bracketBegins, &markers_.bracketEnds,
                           &markers_.paramPrefixes})
@@ -108,7 +107,6 @@ void TBasicParser::Restart(std::string_view text) {
     token_.Text.clear();
     token_.Kind = ttNone;
 }
-
 
 void TBasicParser::SkipBlanks(bool skipLineBreaks) {
     while (pos_ < len_) {
@@ -134,7 +132,6 @@ const TTokenProps& TBasicParser::NextToken(bool skipLineBreaks) {
     token_.Text.assign(text.data(), text.size());
     return token_;
 }
-
 
 // Steps of one token, in their order of precedence. pos_ is at the token start and
 // below len_ unless the text is exhausted.
