@@ -106,18 +106,16 @@ std::string FloatToStr(double value, const TFormatSettings& fs) {
     const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
     const std::string sci(buf, res.ptr);
     std::size_t p = 0;
-    std::string sign;
-    if (sci[p] == '-') {
-        sign = "-";
-        ++p;
-    }
+    const bool negative = sci[0] == '-';
+    if (negative) ++p;
     std::string digits;
     for (; p < sci.size() && sci[p] != 'e'; ++p)
         if (sci[p] != '.') digits += sci[p];
     const int e = std::atoi(sci.c_str() + p + 1);
     while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
     const int n = static_cast<int>(digits.size());
-    std::string r = sign;
+    std::string r;
+    if (negative) r += '-';
     if (e >= -4 && e < 15) {
         if (e < 0) {
             r += '0';

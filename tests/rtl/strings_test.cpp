@@ -260,6 +260,16 @@ TEST(StringList, AssignCopyAndEquals) {
     EXPECT_FALSE(c.Equals(a));  // letter case counts
     a.AddStrings(a);
     EXPECT_EQ(a.Count(), 6);
+
+    // A copy taken inside an update bracket does not inherit the open bracket.
+    a.BeginUpdate();
+    TStringList d(a);
+    a.EndUpdate();
+    int dCalls = 0;
+    d.SetOnChange([&](TStrings&) { ++dCalls; });
+    d.Add("x");
+    EXPECT_EQ(dCalls, 1);
+    EXPECT_EQ(d.UpdateCount(), 0);
 }
 
 }  // namespace

@@ -108,8 +108,13 @@ public:
 
 protected:
     TStrings() = default;
-    TStrings(const TStrings&) = default;
-    TStrings& operator=(const TStrings&) = default;
+    // Copies the text settings; an update bracket open on the source stays its own.
+    TStrings(const TStrings& other)
+        : delimiter_(other.delimiter_),
+          quoteChar_(other.quoteChar_),
+          strictDelimiter_(other.strictDelimiter_),
+          nameValueSeparator_(other.nameValueSeparator_) {}
+    TStrings& operator=(const TStrings&) = delete;
 
     // Called by BeginUpdate/EndUpdate when the outermost bracket opens or closes.
     virtual void SetUpdateState(bool updating) { (void)updating; }
