@@ -108,15 +108,18 @@ void TTerminalDialogs::Write(const std::string& text) {
     }
 }
 
-bool TTerminalDialogs::ReadLine(std::string& line, bool hidden) {
+bool TTerminalDialogs::Ask(const std::string& prompt, std::string& line, bool hidden) {
     termios saved{};
     bool restore = false;
+    // Echo goes off before the prompt appears, so nothing typed after it is shown, and
+    // without flushing, so nothing typed already is lost.
     if (hidden && tcgetattr(in_, &saved) == 0) {
         termios quiet = saved;
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         quiet.c_lflag |= ECHONL;
-        restore = tcsetattr(in_, TCSAFLUSH, &quiet) == 0;
+        restore = tcsetattr(in_, TCSANOW, &quiet) == 0;
     }
+    Write(prompt);
     line.clear();
     bool gotLine = false;
     // One byte at a time, so that nothing after the line is taken from the terminal.
@@ -131,7 +134,7 @@ bool TTerminalDialogs::ReadLine(std::string& line, bool hidden) {
         }
         if (c != '\r') line += c;
     }
-    if (restore) tcsetattr(in_, TCSAFLUSH, &saved);
+    if (restore) tcsetattr(in_, TCSANOW, &saved);
     return gotLine || !line.empty();
 }
 
@@ -143,15 +146,13 @@ TModalResult TTerminalDialogs::MessageDlg(const std::string& Text, TMsgDlgType T
     if (!isatty(in_)) return NegativeAnswer(Buttons);
     // A box with just OK needs only an acknowledgement.
     if (Buttons == TMsgDlgButtons{mbOK} || Buttons.Empty()) {
-        Write("[OK] ");
         std::string ignored;
-        ReadLine(ignored, false);
+        Ask("[OK] ", ignored, false);
         return mrOk;
     }
     for (;;) {
-        Write(choices + "? ");
         std::string typed;
-        if (!ReadLine(typed, false)) return NegativeAnswer(Buttons);
+        if (!Ask(choices + "? ", typed, false)) return NegativeAnswer(Buttons);
         for (const ButtonText& b : kButtons)
             if (Buttons.Contains(b.button) && SameWordPrefix(typed, b.word)) return b.result;
     }
@@ -169,9 +170,8 @@ bool TTerminalDialogs::LoginPrompt(TLoginPrompt& Prompt) {
         std::string label = WithoutAccelerator(f.Label);
         // A password is never shown, not even as a default.
         if (!f.Password && !f.Value.empty()) label += " [" + f.Value + "]";
-        Write(label + " ");
         std::string line;
-        if (!ReadLine(line, f.Password)) {
+        if (!Ask(label + " ", line, f.Password)) {
             Write("\n");
             return false;  // end of input cancels
         }

@@ -176,6 +176,7 @@ TEST(Dialogs, TerminalLoginReadsFieldsAndHidesThePassword) {
 
     // End of input at any field cancels and leaves the prompt as it was.
     TLoginPrompt q = ServerPrompt();
+    seen.clear();
     bool ok2 = true;
     std::thread ui2([&] { ok2 = TTerminalDialogs(slave, slave).LoginPrompt(q); });
     answer("Server: [localhost] ", "otherhost\n");

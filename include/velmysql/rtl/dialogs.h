@@ -84,8 +84,8 @@ public:
 
 private:
     void Write(const std::string& text);
-    // Reads one line without its end; false at end of input.
-    bool ReadLine(std::string& line, bool hidden);
+    // Shows prompt and reads one line without its end; false at end of input.
+    bool Ask(const std::string& prompt, std::string& line, bool hidden);
     int in_, out_;
 };
 
