@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "velmysql/rtl/typinfo.h"
+
 namespace velmysql {
 
 namespace {
@@ -147,6 +149,13 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
 }
 
 void TComponent::Loaded() { state_.Exclude(csLoading); }
+
+const TClassInfo& TComponent::ClassInfo() {
+    static const TClassInfo& info = TClassBuilder<TComponent>("TComponent", nullptr)
+                                        .Integer("Tag", &TComponent::Tag, &TComponent::SetTag, 0)
+                                        .Build();
+    return info;
+}
 
 void TComponent::SetStateFlag(TComponentStateItem Item, bool On) {
     if (On)

@@ -29,10 +29,10 @@ const std::string* RegisteredClassName(const std::type_info& Type) {
     return it == t.names.end() ? nullptr : it->second.get();
 }
 
-void RememberClassName(const std::type_info& Type, const std::string& Name) {
+void RememberClassName(std::type_index Type, const std::string& Name) {
     NameTable& t = Table();
     std::lock_guard<std::mutex> guard(t.lock);
-    t.names.try_emplace(std::type_index(Type), std::make_unique<const std::string>(Name));
+    t.names.try_emplace(Type, std::make_unique<const std::string>(Name));
 }
 
 }  // namespace velmysql

@@ -3,6 +3,7 @@
 // TObject::ClassName.
 
 #include <string>
+#include <typeindex>
 #include <typeinfo>
 
 namespace velmysql {
@@ -10,6 +11,6 @@ namespace velmysql {
 // The registered name of Type, or null when Type is not registered.
 const std::string* RegisteredClassName(const std::type_info& Type);
 // Records Name for Type; the first name recorded for a type stays.
-void RememberClassName(const std::type_info& Type, const std::string& Name);
+void RememberClassName(std::type_index Type, const std::string& Name);
 
 }  // namespace velmysql

@@ -42,6 +42,7 @@ enum TComponentStateItem {
 using TComponentState = TSet<TComponentStateItem>;
 
 class TReader;
+class TClassInfo;
 
 class TComponent : public TPersistent {
 public:
@@ -85,6 +86,10 @@ public:
     // components. A derived destructor may call it first so that its own Notification
     // handlers see the state; the base destructor calls it in any case.
     void Destroying();
+
+    // The persisted properties of TComponent: Tag (the name is stored in the object's
+    // heading, not as a property).
+    static const TClassInfo& ClassInfo();
 
 protected:
     // Heard when AComponent is inserted into or removed (or freed) from this component's
