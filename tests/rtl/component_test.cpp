@@ -23,6 +23,7 @@ public:
         ref_ = c;
         if (c) c->FreeNotification(this);
     }
+    void SetRefWithoutLink(TComponent* c) { ref_ = c; }
 
 protected:
     void Notification(TComponent* c, TOperation op) override {
@@ -92,6 +93,31 @@ TEST(Component, SiblingsHearInsertAndRemoveWithoutExplicitLink) {
     auto* c = OwnedComponent<TProbe>(owner, &log);
     (void)c;
     EXPECT_NE(std::find(log.begin(), log.end(), "A hears insert "), log.end());
+}
+
+// Reads its reference in its destructor: a stale pointer there is a use after free.
+class TReadsRefOnFree : public TProbe {
+public:
+    using TProbe::TProbe;
+    std::string* out = nullptr;
+    ~TReadsRefOnFree() override {
+        if (out) *out = Ref() ? Ref()->Name() : "none";
+    }
+};
+
+TEST(Component, OwnerDestructionClearsSiblingReferencesBeforeTheHolderGoes) {
+    std::string seen;
+    {
+        TProbe owner(nullptr);
+        // Created first, so freed last; it points at a sibling freed before it, and is
+        // linked to it only through their common owner.
+        auto* holder = OwnedComponent<TReadsRefOnFree>(owner);
+        holder->out = &seen;
+        auto* target = OwnedComponent<TProbe>(owner);
+        target->SetName("Target");
+        holder->SetRefWithoutLink(target);
+    }
+    EXPECT_EQ(seen, "none");
 }
 
 TEST(Component, DeletingOwnedComponentLeavesOwnerAndRemoveTransfersOwnership) {
