@@ -30,7 +30,10 @@ namespace {
 
 struct EmbeddedRegistry {
     std::mutex mutex;
-    std::map<std::string, std::unique_ptr<EmbeddedLibraryState>> libraries;
+    // One state per loaded library. Two file names may name the same library (a link and
+    // its target): the platform then answers the same module, and the names share a state.
+    std::map<void*, std::unique_ptr<EmbeddedLibraryState>> libraries;
+    std::map<std::string, void*> names;
     bool exitHandlerRegistered = false;
 };
 
@@ -44,16 +47,15 @@ EmbeddedRegistry& Registry() {
 void EndEmbeddedServers() {
     EmbeddedRegistry& r = Registry();
     std::lock_guard<std::mutex> lock(r.mutex);
-    for (auto& [file, lib] : r.libraries) {
+    for (auto& [module, lib] : r.libraries) {
         if (lib->started && lib->serverEnd != nullptr) lib->serverEnd();
         lib->started = false;
     }
 }
 
 EmbeddedLibraryState* FindLibrary(EmbeddedRegistry& r, void* module) {
-    for (auto& [file, lib] : r.libraries)
-        if (lib->module == module) return lib.get();
-    return nullptr;
+    auto it = r.libraries.find(module);
+    return it == r.libraries.end() ? nullptr : it->second.get();
 }
 
 }  // namespace
@@ -79,20 +81,27 @@ std::string TMySQLEmbedded::GetClientDLL() const { return clientDLL_.empty() ? "
 bool TMySQLEmbedded::ServerStarted(const std::string& file) {
     EmbeddedRegistry& r = Registry();
     std::lock_guard<std::mutex> lock(r.mutex);
-    auto it = r.libraries.find(file);
-    return it != r.libraries.end() && it->second->started;
+    auto name = r.names.find(file);
+    if (name == r.names.end()) return false;
+    EmbeddedLibraryState* lib = FindLibrary(r, name->second);
+    return lib != nullptr && lib->started;
 }
 
 void* TMySQLEmbedded::AcquireModule(const std::string& file) {
     EmbeddedRegistry& r = Registry();
     std::lock_guard<std::mutex> lock(r.mutex);
-    auto it = r.libraries.find(file);
-    if (it != r.libraries.end()) return it->second->module;
+    auto name = r.names.find(file);
+    if (name != r.names.end()) return name->second;
     void* module = TMySQLLibrary::AcquireModule(file);
     if (module == nullptr) return nullptr;
-    auto lib = std::make_unique<EmbeddedLibraryState>();
-    lib->module = module;
-    r.libraries.emplace(file, std::move(lib));
+    if (FindLibrary(r, module) != nullptr) {
+        dlclose(module);  // drop the extra reference; the first one is kept for good
+    } else {
+        auto lib = std::make_unique<EmbeddedLibraryState>();
+        lib->module = module;
+        r.libraries.emplace(module, std::move(lib));
+    }
+    r.names.emplace(file, module);
     return module;
 }
 

@@ -27,14 +27,18 @@ std::string TMySQLLibrary::GetClientDLL() const { return clientDLL_.empty() ? "l
 
 void* TMySQLLibrary::AcquireModule(const std::string& file) {
     if (file.empty()) return nullptr;
+    // RTLD_NODELETE: releasing the module forgets it but leaves the library mapped. The
+    // client libraries set up process-wide state on first use that they never free, so an
+    // unmapped library would lose it on every disconnect and a reload would start over.
+    constexpr int kFlags = RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE;
     if (file.find('/') == std::string::npos) {
         std::string local = drivers_detail::ProgramDirectory() + "/" + file;
         struct stat st {};
         if (stat(local.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            if (void* m = dlopen(local.c_str(), RTLD_NOW | RTLD_LOCAL)) return m;
+            if (void* m = dlopen(local.c_str(), kFlags)) return m;
         }
     }
-    return dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    return dlopen(file.c_str(), kFlags);
 }
 
 bool TMySQLLibrary::ReleaseModule(void* module) { return module == nullptr || dlclose(module) == 0; }

@@ -108,6 +108,17 @@ TEST(EmbeddedDriver, ServerRunsOncePerProcessAcrossUnloads) {
         EXPECT_FALSE(d->Loaded());
         EXPECT_TRUE(TMySQLEmbedded::ServerStarted("libmysqld.so"));
     }
+    // Another name of the same library finds its server running instead of starting it again.
+    EXPECT_FALSE(TMySQLEmbedded::ServerStarted("libmariadbd.so.19"));
+    TMySQLEmbedded other;
+    other.SetClientDLL("libmariadbd.so.19");
+    other.Load();
+    EXPECT_TRUE(TMySQLEmbedded::ServerStarted("libmariadbd.so.19"));
+    d->Load();
+    EXPECT_EQ(other.Module(), static_cast<TMySQLLibrary&>(*d).Module());
+    MySQLConnectionHandle* h = other.Open("", "root", "", 0, 0, "");
+    EXPECT_TRUE(other.Ping(h));
+    other.Close(h);
 }
 
 }  // namespace
