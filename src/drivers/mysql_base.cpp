@@ -134,7 +134,11 @@ MySQLConnectionHandle* TMySQLBase::Open(const std::string& host, const std::stri
         serverVersion_ = MySQLVersionNumber(ServerInfo(ownConnection_));
     } catch (...) {
         if (ownConnection_ == handle) ownConnection_ = nullptr;
-        api_.mysql_close(handle);
+        try {
+            api_.mysql_close(handle);
+        } catch (...) {
+            // A library without mysql_close: the first failure is the one to report.
+        }
         throw;
     }
     return handle;
