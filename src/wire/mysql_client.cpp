@@ -227,14 +227,13 @@ bool TMysqlClient::mysql_autenticate() {
     // (servers send it, for example, after a first token did not match). Answering it
     // keeps the exchange in step; taking it for success would leave the server waiting.
     for (int round = 0; round < 2 && len > 1 && net_.read_pos()[0] == 254; ++round) {
-        PacketReader r(net_.read_pos() + 1, static_cast<std::size_t>(len - 1));
-        std::string_view method;
-        if (!r.nulTerminated(method)) {
+        std::optional<AuthSwitch> sw = ParseAuthSwitch(net_.payload(len));
+        if (!sw) {
             net_.net_malformed();
             return false;
         }
-        std::string salt(reinterpret_cast<const char*>(r.position()), r.left());
-        if (!salt.empty() && salt.back() == '\0') salt.pop_back();
+        const std::string& method = sw->method;
+        const std::string& salt = sw->salt;
         std::string token;
         if (method == "mysql_native_password" && salt.size() >= 20) {
             scramble_ = salt.substr(0, 20);

@@ -101,6 +101,17 @@ std::optional<OkPacket> ParseOkPacket(std::string_view payload, bool withStatus,
     return ok;
 }
 
+std::optional<AuthSwitch> ParseAuthSwitch(std::string_view payload) {
+    PacketReader r(payload);
+    std::string_view method;
+    if (!r.skip(1) || !r.nulTerminated(method)) return std::nullopt;
+    AuthSwitch a;
+    a.method.assign(method);
+    a.salt.assign(payload.substr(payload.size() - r.left()));
+    if (!a.salt.empty() && a.salt.back() == '\0') a.salt.pop_back();
+    return a;
+}
+
 FrameHeader ParseFrameHeader(const unsigned char h[7]) {
     FrameHeader f;
     f.length = h[0] | (std::uint32_t(h[1]) << 8) | (std::uint32_t(h[2]) << 16);

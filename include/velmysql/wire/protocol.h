@@ -47,6 +47,14 @@ struct OkPacket {
 // protocol41: a 2-byte warning count follows the status and the message comes after it.
 std::optional<OkPacket> ParseOkPacket(std::string_view payload, bool withStatus, bool protocol41);
 
+// A request to answer with another method (254, the method's name, its salt); absent
+// when the name has no end.
+struct AuthSwitch {
+    std::string method;
+    std::string salt;  // without a trailing 0
+};
+std::optional<AuthSwitch> ParseAuthSwitch(std::string_view payload);
+
 // The end-of-data packet: first byte 254 and fewer than 8 bytes.
 inline bool IsEndOfData(std::string_view payload) {
     return !payload.empty() && static_cast<unsigned char>(payload[0]) == 254 && payload.size() < 8;
