@@ -50,33 +50,32 @@ int TMysqlClient::read_one_row(unsigned columns, std::vector<char*>& row, unsign
     if (len < 0) return -1;
     std::string_view payload = net_.payload(len);
     if (IsEndOfData(payload)) return 1;
-    rowData_.resize(columns);
-    rowLength_.resize(columns);
-    std::size_t total = 0;
-    bool parsed = ParseRow(payload, columns, [&](unsigned i, const unsigned char* d, std::size_t n, bool isNull) {
-        rowData_[i] = isNull ? nullptr : d;
-        rowLength_[i] = n;
-        if (!isNull) total += n + 1;
-    });
-    if (!parsed) {
-        net_.net_malformed();
-        return -1;
-    }
-    // A buffer grown for one large row does not stay large.
-    if (buffer.capacity() > (std::size_t(1) << 20) && total < buffer.capacity() / 4) std::vector<char>().swap(buffer);
-    if (buffer.size() < total) buffer.resize(total);
+    // Every value with its terminator takes no more room than it took in the packet
+    // (its length prefix is at least one byte), so a buffer of the packet's size holds
+    // the row. A buffer grown for one large row does not stay large.
+    const std::size_t room = payload.size() + 1;
+    if (buffer.capacity() > (std::size_t(1) << 20) && room < buffer.capacity() / 4) std::vector<char>().swap(buffer);
+    if (buffer.size() < room) buffer.resize(room);
     char* out = buffer.data();
+    PacketReader r(payload);
     for (unsigned i = 0; i < columns; ++i) {
-        if (rowData_[i] == nullptr) {
+        const unsigned char* d;
+        std::size_t n;
+        bool isNull;
+        if (!r.value(d, n, isNull)) {
+            net_.net_malformed();
+            return -1;
+        }
+        if (isNull) {
             row[i] = nullptr;
             lengths[i] = nullLength_;
             continue;
         }
-        if (rowLength_[i] != 0) std::memcpy(out, rowData_[i], rowLength_[i]);
-        out[rowLength_[i]] = 0;
+        std::memcpy(out, d, n);
+        out[n] = 0;
         row[i] = out;
-        lengths[i] = rowLength_[i];
-        out += rowLength_[i] + 1;
+        lengths[i] = n;
+        out += n + 1;
     }
     return 0;
 }

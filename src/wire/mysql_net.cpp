@@ -159,6 +159,10 @@ int TMysqlNet::net_real_write(const void* bytes, std::size_t n) {
 }
 
 bool TMysqlNet::readFully(unsigned char* to, std::size_t count, int& retries) {
+    if (vio_.buffered() >= count) {  // the common case: already received
+        vio_.take(to, count);
+        return true;
+    }
     std::size_t got = 0;
     while (got < count) {
         std::int32_t r = vio_.vio_read(to + got, count - got);

@@ -22,7 +22,7 @@ std::string_view PacketReader::restUpToNul() {
     return out;
 }
 
-bool PacketReader::lengthCoded64(std::uint64_t& v, bool& isNull) {
+bool PacketReader::lengthCoded64Slow(std::uint64_t& v, bool& isNull) {
     isNull = false;
     std::uint8_t first;
     if (!u8(first)) return false;
@@ -82,21 +82,6 @@ bool PacketReader::lengthCoded32(std::int64_t& v) {
             return true;
         }
     }
-}
-
-bool PacketReader::value(const unsigned char*& data, std::size_t& length, bool& isNull) {
-    std::uint64_t n;
-    if (!lengthCoded64(n, isNull)) return false;
-    if (isNull) {
-        data = nullptr;
-        length = 0;
-        return true;
-    }
-    if (n > left()) return fail();
-    length = static_cast<std::size_t>(n);
-    data = p_;
-    p_ += length;
-    return true;
 }
 
 }  // namespace velmysql

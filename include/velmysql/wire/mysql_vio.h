@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -42,6 +43,14 @@ public:
     TEnumVioType GetVioType() const { return type_; }
     bool IsBlocking() const { return (fcntl_ & 1) == 0; }
     std::uint32_t GetTimeout() const { return timeout_; }
+
+    // Bytes already received and not yet handed out by vio_read.
+    std::size_t buffered() const { return rend_ - rpos_; }
+    // Hands out count buffered bytes (count <= buffered()).
+    void take(void* to, std::size_t count) {
+        std::memcpy(to, rbuf_.get() + rpos_, count);
+        rpos_ += count;
+    }
 
     // The error number; the packet channel reads and writes it directly.
     std::int32_t last_errno = 0;

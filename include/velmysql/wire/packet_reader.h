@@ -43,12 +43,32 @@ public:
 
     // Length-coded number, 64-bit form: 251 reads as all bits set (and isNull true);
     // 254 and 255 take 8 more bytes.
-    bool lengthCoded64(std::uint64_t& v, bool& isNull);
+    bool lengthCoded64(std::uint64_t& v, bool& isNull) {
+        isNull = false;
+        if (ok_ && p_ < end_ && *p_ <= 250) {  // the common one-byte form
+            v = *p_++;
+            return true;
+        }
+        return lengthCoded64Slow(v, isNull);
+    }
     // 32-bit form: 251 reads as -1; 254 and 255 take 4 bytes and skip 4 more.
     bool lengthCoded32(std::int64_t& v);
     // A length-coded value: isNull, or the bytes (in place). Fails when the length
     // runs past the packet.
-    bool value(const unsigned char*& data, std::size_t& length, bool& isNull);
+    bool value(const unsigned char*& data, std::size_t& length, bool& isNull) {
+        std::uint64_t n;
+        if (!lengthCoded64(n, isNull)) return false;
+        if (isNull) {
+            data = nullptr;
+            length = 0;
+            return true;
+        }
+        if (n > static_cast<std::uint64_t>(end_ - p_)) return fail();
+        length = static_cast<std::size_t>(n);
+        data = p_;
+        p_ += length;
+        return true;
+    }
 
     bool fail() {
         ok_ = false;
@@ -56,6 +76,7 @@ public:
     }
 
 private:
+    bool lengthCoded64Slow(std::uint64_t& v, bool& isNull);
     bool need(std::size_t n) {
         if (!ok_ || static_cast<std::size_t>(end_ - p_) < n) return fail();
         return true;

@@ -1,0 +1,24 @@
+#pragma once
+// Shared by the benchmark's two fetch loops: ours and libmariadb's (compiled apart,
+// since the client library's header defines macros that clash with our constants).
+
+#include <cstdint>
+#include <string>
+
+namespace velbench {
+
+struct Target {
+    std::string host, user, password, database;
+    unsigned port = 0;
+};
+
+struct FetchOutcome {
+    bool ok = false;
+    std::uint64_t rows = 0;
+    std::uint64_t bytes = 0;  // sum of value lengths, so every value is touched
+    std::string error;
+};
+
+FetchOutcome FetchWithLibmariadb(const Target& t, const std::string& sql, bool used, bool compress);
+
+}  // namespace velbench
