@@ -183,6 +183,7 @@ public:
                 .Stored([](const TDataset& d) { return !d.server_ || d.database_ != d.server_->DatabaseName(); })
                 .Strings("SQL", [](TDataset& d) { return &d.sql_; })
                 .Collection("FieldDefs", [](TDataset& d) { return &d.defs_; })
+                .Obsolete("RequestLive")  // accepted and ignored
                 .Build();
         return info;
     }
@@ -406,6 +407,7 @@ TEST_F(FormStream, ReferenceToALaterComponentAndLoadingStateDuringRead) {
         "object M: TModule\n"
         "  object D: TDataset\n"
         "    Server = S\n"
+        "    RequestLive = True\n"
         "  end\n"
         "  object S: TServer\n"
         "    Host = 'h'\n"
@@ -421,7 +423,9 @@ TEST_F(FormStream, ReferenceToALaterComponentAndLoadingStateDuringRead) {
     EXPECT_TRUE(s->Connected());
     EXPECT_EQ(s->obsolete, std::vector<std::string>{"100"});  // the obsolete key was read
     // ... and is not written again.
-    EXPECT_EQ(WriteComponentText(*root).find("Intervals"), std::string::npos);
+    std::string again = WriteComponentText(*root);
+    EXPECT_EQ(again.find("Intervals"), std::string::npos);
+    EXPECT_EQ(again.find("RequestLive"), std::string::npos);
 }
 
 TEST_F(FormStream, EventsAreBoundByHandlerNameAndWrittenBack) {
