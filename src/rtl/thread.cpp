@@ -87,9 +87,10 @@ bool CheckSynchronize(uint32_t TimeoutMs) {
             error = std::current_exception();
         }
         if (item->wait) {
-            // The waiting thread gets the exception back.
+            // The waiting thread gets the exception back and becomes its only owner:
+            // nothing here refers to it once done is set.
             std::lock_guard<std::mutex> guard(q.lock);
-            item->error = error;
+            item->error = std::move(error);
             item->done = true;
             q.done.notify_all();
         } else if (error) {
@@ -115,7 +116,9 @@ void TThread::Synchronize(TThread*, TThreadMethod Method) {
     q.items.push_back(item);
     q.wake.notify_all();
     q.done.wait(guard, [&] { return item->done; });
-    if (item->error) std::rethrow_exception(item->error);
+    std::exception_ptr error = std::move(item->error);
+    guard.unlock();
+    if (error) std::rethrow_exception(error);
 }
 
 void TThread::Queue(TThread*, TThreadMethod Method) {
