@@ -58,9 +58,14 @@ int Number(const std::string& s) {
     return TryStrToInt(s, v) ? v : 0;
 }
 
-TFormatSettings DotSettings() {
-    TFormatSettings fs;
-    fs.DecimalSeparator = '.';
+// The database's number form: "." whatever the user's settings are. A private record,
+// so the shared one is never changed for the duration of a conversion.
+const TFormatSettings& DotSettings() {
+    static const TFormatSettings fs = [] {
+        TFormatSettings r;
+        r.DecimalSeparator = '.';
+        return r;
+    }();
     return fs;
 }
 

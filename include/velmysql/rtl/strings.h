@@ -59,7 +59,7 @@ public:
     int IndexOfObject(const void* object) const;
 
     // Every line followed by CR LF. Setting splits at CR, LF or CR LF; a final line
-    // break makes no empty line at the end.
+    // break makes no empty line at the end; a NUL is an ordinary character.
     std::string Text() const { return GetText(); }
     void SetText(const std::string& text) { SetTextStr(text); }
     virtual std::string GetText() const;
