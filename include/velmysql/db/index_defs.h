@@ -1,0 +1,76 @@
+#pragma once
+// TIndexDefs/TIndexDef: the indexes of a dataset's table (name, fields separated by ";",
+// options).
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "velmysql/db/db_types.h"
+#include "velmysql/rtl/persistent.h"
+
+namespace velmysql {
+
+class TDataSet;
+class TIndexDefs;
+
+class TIndexDef : public TPersistent {
+public:
+    // Owner may be null for a stand-alone definition.
+    explicit TIndexDef(TIndexDefs* Owner = nullptr);
+    TIndexDef(TIndexDefs* Owner, const std::string& Name, const std::string& Fields, TIndexOptions Options);
+
+    const std::string& Name() const { return name_; }
+    void SetName(const std::string& Value) { name_ = Value; }
+    const std::string& Fields() const { return fields_; }
+    void SetFields(const std::string& Value) { fields_ = Value; }
+    TIndexOptions Options() const { return options_; }
+    void SetOptions(TIndexOptions Value) { options_ = Value; }
+    const std::string& Expression() const { return expression_; }
+    void SetExpression(const std::string& Value) { expression_ = Value; }
+    const std::string& DescFields() const { return descFields_; }
+    void SetDescFields(const std::string& Value) { descFields_ = Value; }
+    const std::string& CaseInsFields() const { return caseInsFields_; }
+    void SetCaseInsFields(const std::string& Value) { caseInsFields_ = Value; }
+    const std::string& Source() const { return source_; }
+    void SetSource(const std::string& Value) { source_ = Value; }
+    TIndexDefs* Collection() const { return owner_; }
+    void Assign(const TPersistent* Source) override;
+
+private:
+    TIndexDefs* owner_;
+    std::string name_, fields_, expression_, descFields_, caseInsFields_, source_;
+    TIndexOptions options_;
+};
+
+class TIndexDefs : public TPersistent {
+public:
+    explicit TIndexDefs(TDataSet* DataSet = nullptr);
+    ~TIndexDefs() override;
+
+    TDataSet* DataSet() const { return dataSet_; }
+    int Count() const { return static_cast<int>(items_.size()); }
+    TIndexDef* operator[](int Index) const { return Items(Index); }
+    TIndexDef* Items(int Index) const;
+    TIndexDef* AddIndexDef();
+    void Add(const std::string& Name, const std::string& Fields, TIndexOptions Options);
+    // The index called Name (letter case ignored); Find raises when there is none.
+    TIndexDef* Find(const std::string& Name) const;
+    int IndexOf(const std::string& Name) const;
+    // The first index whose field list equals Fields (letter case ignored); null when none.
+    TIndexDef* FindIndexForFields(const std::string& Fields) const;
+    void Delete(int Index);
+    void Clear();
+    bool Updated() const { return updated_; }
+    void SetUpdated(bool Value) { updated_ = Value; }
+    void Assign(const TPersistent* Source) override;
+    auto begin() const { return items_.begin(); }
+    auto end() const { return items_.end(); }
+
+private:
+    TDataSet* dataSet_;
+    std::vector<std::unique_ptr<TIndexDef>> items_;
+    bool updated_ = false;
+};
+
+}  // namespace velmysql

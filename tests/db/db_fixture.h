@@ -1,0 +1,38 @@
+#pragma once
+// Shared pieces of the data-access tests: a dataset of numbered rows, a data link that
+// records what it hears, and an event log.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "memory_dataset.h"
+#include "velmysql/db/data_source.h"
+
+namespace velmysql::test {
+
+inline std::unique_ptr<MemoryDataSet> NumberedDataSet(int rows) {
+    auto ds = std::make_unique<MemoryDataSet>(
+        nullptr, std::vector<Column>{{"ID", ftInteger}, {"NAME", ftString, 20}});
+    for (int i = 1; i <= rows; ++i)
+        ds->AddRow({MemoryDataSet::Native<int32_t>(i), MemoryDataSet::Text("row" + std::to_string(i))});
+    return ds;
+}
+
+// A link that logs the notifications it receives.
+class RecordingLink : public TDataLink {
+public:
+    std::vector<std::string> log;
+
+protected:
+    void ActiveChanged() override { log.push_back(Active() ? "active" : "inactive"); }
+    void EditingChanged() override { log.push_back(Editing() ? "editing" : "not-editing"); }
+    void DataSetChanged() override { log.push_back("dataset-changed"); }
+    void DataSetScrolled(int distance) override { log.push_back("scrolled " + std::to_string(distance)); }
+    void RecordChanged(TField* field) override {
+        log.push_back(field != nullptr ? "record-changed " + field->FieldName() : "record-changed");
+    }
+    void LayoutChanged() override { log.push_back("layout-changed"); }
+};
+
+}  // namespace velmysql::test
