@@ -1,6 +1,8 @@
 #include "velmysql/db/check_constraints.h"
 
 #include "velmysql/db/db_error.h"
+#include "velmysql/db/db_register.h"
+#include "velmysql/rtl/typinfo.h"
 
 namespace velmysql {
 
@@ -15,29 +17,35 @@ void TCheckConstraint::Assign(const TPersistent* Source) {
     TPersistent::Assign(Source);
 }
 
+TCheckConstraints::TCheckConstraints(TPersistent* Owner)
+    : TCollection([] { return std::make_unique<TCheckConstraint>(); }, Owner) {
+    RegisterDataAccessClasses();
+}
+
 TCheckConstraint* TCheckConstraints::Items(int Index) const {
     if (Index < 0 || Index >= Count()) DatabaseError(dbtext::SFieldIndexError);
-    return items_[static_cast<size_t>(Index)].get();
+    return static_cast<TCheckConstraint*>(TCollection::Items(Index));
 }
 
-TCheckConstraint* TCheckConstraints::Add() {
-    items_.push_back(std::make_unique<TCheckConstraint>());
-    return items_.back().get();
+TCheckConstraint* TCheckConstraints::Add() { return static_cast<TCheckConstraint*>(TCollection::Add()); }
+
+const TClassInfo& TCheckConstraint::ClassInfo() {
+    static const TClassInfo& info =
+        TClassBuilder<TCheckConstraint>("TCheckConstraint", &TCollectionItem::ClassInfo())
+            .String("CustomConstraint", &TCheckConstraint::CustomConstraint, &TCheckConstraint::SetCustomConstraint,
+                    std::string())
+            .String("ErrorMessage", &TCheckConstraint::ErrorMessage, &TCheckConstraint::SetErrorMessage, std::string())
+            .Boolean("FromDictionary", &TCheckConstraint::FromDictionary, &TCheckConstraint::SetFromDictionary, true)
+            .String("ImportedConstraint", &TCheckConstraint::ImportedConstraint,
+                    &TCheckConstraint::SetImportedConstraint, std::string())
+            .Build();
+    return info;
 }
 
-void TCheckConstraints::Delete(int Index) {
-    Items(Index);
-    items_.erase(items_.begin() + Index);
-}
-
-void TCheckConstraints::Assign(const TPersistent* Source) {
-    if (auto* src = dynamic_cast<const TCheckConstraints*>(Source)) {
-        if (src == this) return;
-        items_.clear();
-        for (const auto& c : src->items_) Add()->Assign(c.get());
-        return;
-    }
-    TPersistent::Assign(Source);
+const TClassInfo& TCheckConstraints::ClassInfo() {
+    static const TClassInfo& info =
+        TClassBuilder<TCheckConstraints>("TCheckConstraints", &TCollection::ClassInfo()).Build();
+    return info;
 }
 
 }  // namespace velmysql

@@ -5,6 +5,7 @@
 #include "db_util.h"
 #include "velmysql/db/data_source.h"
 #include "velmysql/db/db_error.h"
+#include "velmysql/db/db_register.h"
 #include "velmysql/db/fields.h"
 #include "velmysql/db/index_defs.h"
 #include "velmysql/rtl/stream.h"
@@ -21,7 +22,9 @@ TDataSet::TDataSet(TComponent* AOwner)
     : TComponent(AOwner),
       fields_(std::make_unique<TFields>(this)),
       fieldDefs_(std::make_unique<TFieldDefs>(this)),
-      constraints_(std::make_unique<TCheckConstraints>()) {}
+      constraints_(std::make_unique<TCheckConstraints>(this)) {
+    RegisterDataAccessClasses();
+}
 
 TDataSet::~TDataSet() {
     Destroying();
@@ -817,7 +820,8 @@ void TDataSet::SetFieldValue(const std::string& FieldNames, const Variant& Value
 }
 
 void TDataSet::CreateFields() {
-    for (const auto& def : *fieldDefs_) {
+    for (int i = 0; i < fieldDefs_->Count(); ++i) {
+        TFieldDef* def = fieldDefs_->Items(i);
         if (def->DataType() == ftUnknown) continue;
         if (def->Attributes().Contains(faHiddenCol) && !fieldDefs_->HiddenFields()) continue;
         def->CreateField(this);

@@ -3,11 +3,13 @@
 #include "db_util.h"
 #include "velmysql/db/dataset.h"
 #include "velmysql/db/db_error.h"
+#include "velmysql/db/db_register.h"
 #include "velmysql/db/fields.h"
+#include "velmysql/rtl/typinfo.h"
 
 namespace velmysql {
 
-TFieldDef::TFieldDef(TFieldDefs* Owner) : owner_(Owner) {}
+TFieldDefs* TFieldDef::FieldDefs() const { return dynamic_cast<TFieldDefs*>(Collection()); }
 
 void TFieldDef::SetName(const std::string& Value) { name_ = Value; }
 
@@ -18,15 +20,9 @@ void TFieldDef::SetRequired(bool Value) {
         attributes_.Exclude(faRequired);
 }
 
-int TFieldDef::Index() const {
-    if (owner_ == nullptr) return -1;
-    for (int i = 0; i < owner_->Count(); ++i)
-        if (owner_->Items(i) == this) return i;
-    return -1;
-}
-
 TField* TFieldDef::CreateField(TComponent* Owner) {
-    TDataSet* ds = owner_ != nullptr ? owner_->DataSet() : nullptr;
+    TFieldDefs* defs = FieldDefs();
+    TDataSet* ds = defs != nullptr ? defs->DataSet() : nullptr;
     TFieldClass fieldClass = ds != nullptr ? ds->GetFieldClass(dataType_) : DefaultFieldClass(dataType_);
     if (fieldClass == nullptr) DatabaseErrorFmt(dbtext::SNoFieldClass, {FieldTypeName(dataType_)}, ds);
     std::unique_ptr<TField> guard(fieldClass(nullptr));
@@ -60,24 +56,38 @@ void TFieldDef::Assign(const TPersistent* Source) {
         precision_ = src->precision_;
         attributes_ = src->attributes_;
         internalCalcField_ = src->internalCalcField_;
+        fieldNo_ = src->fieldNo_;
         return;
     }
     TPersistent::Assign(Source);
 }
 
-TFieldDefs::TFieldDefs(TDataSet* DataSet) : dataSet_(DataSet) {}
+TFieldDefs::TFieldDefs(TDataSet* DataSet)
+    : TCollection([] { return std::make_unique<TFieldDef>(); }, DataSet), dataSet_(DataSet) {
+    RegisterDataAccessClasses();
+}
 TFieldDefs::~TFieldDefs() = default;
 
 TFieldDef* TFieldDefs::Items(int Index) const {
     if (Index < 0 || Index >= Count()) DatabaseError(dbtext::SFieldIndexError, dataSet_);
-    return items_[static_cast<size_t>(Index)].get();
+    return static_cast<TFieldDef*>(TCollection::Items(Index));
+}
+
+void TFieldDefs::Notify(TCollectionItem* Item, TCollectionNotification Action) {
+    TCollection::Notify(Item, Action);
+    if (Action == cnAdded) static_cast<TFieldDef*>(Item)->SetFieldNo(Count());
+    updated_ = false;
+}
+
+void TFieldDefs::Update(TCollectionItem* Item) {
+    TCollection::Update(Item);
+    updated_ = false;
 }
 
 TFieldDef* TFieldDefs::AddFieldDef() {
-    items_.push_back(std::make_unique<TFieldDef>(this));
-    items_.back()->SetFieldNo(Count());
-    updated_ = false;
-    return items_.back().get();
+    auto* def = static_cast<TFieldDef*>(TCollection::Add());
+    def->SetFieldNo(Count());
+    return def;
 }
 
 void TFieldDefs::Add(const std::string& Name, TFieldType DataType, int Size, bool Required) {
@@ -93,43 +103,44 @@ void TFieldDefs::Add(const std::string& Name, TFieldType DataType, int Size, boo
 TFieldDef* TFieldDefs::Find(const std::string& Name) const {
     const int i = IndexOf(Name);
     if (i < 0) DatabaseErrorFmt(dbtext::SFieldNotFound, {Name}, dataSet_);
-    return items_[static_cast<size_t>(i)].get();
+    return Items(i);
 }
 
 int TFieldDefs::IndexOf(const std::string& Name) const {
-    for (size_t i = 0; i < items_.size(); ++i)
-        if (dbutil::SameName(items_[i]->Name(), Name)) return static_cast<int>(i);
+    for (int i = 0; i < Count(); ++i)
+        if (dbutil::SameName(Items(i)->Name(), Name)) return i;
     return -1;
-}
-
-void TFieldDefs::Delete(int Index) {
-    Items(Index);
-    items_.erase(items_.begin() + Index);
-    updated_ = false;
-}
-
-void TFieldDefs::Clear() {
-    items_.clear();
-    updated_ = false;
 }
 
 void TFieldDefs::Update() {
     if (!updated_ && dataSet_ != nullptr) dataSet_->UpdateFieldDefs();
 }
 
-void TFieldDefs::Assign(const TPersistent* Source) {
-    if (auto* src = dynamic_cast<const TFieldDefs*>(Source)) {
-        if (src == this) return;
-        items_.clear();
-        for (const auto& def : src->items_) {
-            TFieldDef* copy = AddFieldDef();
-            copy->Assign(def.get());
-            copy->SetFieldNo(def->FieldNo());
-        }
-        updated_ = false;
-        return;
-    }
-    TPersistent::Assign(Source);
+namespace {
+std::vector<std::string> FieldTypeNames() {
+    std::vector<std::string> names;
+    for (int i = 0; i < FieldTypeCount; ++i) names.emplace_back(FieldTypeName(static_cast<TFieldType>(i)));
+    return names;
+}
+}  // namespace
+
+const TClassInfo& TFieldDef::ClassInfo() {
+    static const TClassInfo& info =
+        TClassBuilder<TFieldDef>("TFieldDef", &TCollectionItem::ClassInfo())
+            .String("Name", &TFieldDef::Name, &TFieldDef::SetName)
+            .Set<TFieldAttribute>("Attributes", &TFieldDef::Attributes, &TFieldDef::SetAttributes,
+                                  {"faHiddenCol", "faReadonly", "faRequired", "faLink", "faUnNamed", "faFixed"},
+                                  TFieldAttributes{})
+            .Enum<TFieldType>("DataType", &TFieldDef::DataType, &TFieldDef::SetDataType, FieldTypeNames(), ftUnknown)
+            .Integer<int>("Precision", &TFieldDef::Precision, &TFieldDef::SetPrecision, 0)
+            .Integer<int>("Size", &TFieldDef::Size, &TFieldDef::SetSize, 0)
+            .Build();
+    return info;
+}
+
+const TClassInfo& TFieldDefs::ClassInfo() {
+    static const TClassInfo& info = TClassBuilder<TFieldDefs>("TFieldDefs", &TCollection::ClassInfo()).Build();
+    return info;
 }
 
 }  // namespace velmysql

@@ -2,14 +2,13 @@
 
 #include "db_util.h"
 #include "velmysql/db/db_error.h"
+#include "velmysql/db/db_register.h"
+#include "velmysql/rtl/typinfo.h"
 
 namespace velmysql {
 
-TIndexDef::TIndexDef(TIndexDefs* Owner) : owner_(Owner) {}
-
-TIndexDef::TIndexDef(TIndexDefs* Owner, const std::string& Name, const std::string& Fields,
-                     TIndexOptions Options)
-    : owner_(Owner), name_(Name), fields_(Fields), options_(Options) {}
+TIndexDef::TIndexDef(const std::string& Name, const std::string& Fields, TIndexOptions Options)
+    : name_(Name), fields_(Fields), options_(Options) {}
 
 void TIndexDef::Assign(const TPersistent* Source) {
     if (auto* src = dynamic_cast<const TIndexDef*>(Source)) {
@@ -25,56 +24,64 @@ void TIndexDef::Assign(const TPersistent* Source) {
     TPersistent::Assign(Source);
 }
 
-TIndexDefs::TIndexDefs(TDataSet* DataSet) : dataSet_(DataSet) {}
+TIndexDefs::TIndexDefs(TDataSet* DataSet)
+    : TCollection([] { return std::make_unique<TIndexDef>(); }, nullptr), dataSet_(DataSet) {
+    RegisterDataAccessClasses();
+}
 TIndexDefs::~TIndexDefs() = default;
 
 TIndexDef* TIndexDefs::Items(int Index) const {
     if (Index < 0 || Index >= Count()) DatabaseError(dbtext::SFieldIndexError);
-    return items_[static_cast<size_t>(Index)].get();
+    return static_cast<TIndexDef*>(TCollection::Items(Index));
 }
 
-TIndexDef* TIndexDefs::AddIndexDef() {
-    items_.push_back(std::make_unique<TIndexDef>(this));
-    return items_.back().get();
-}
+TIndexDef* TIndexDefs::AddIndexDef() { return static_cast<TIndexDef*>(TCollection::Add()); }
 
 void TIndexDefs::Add(const std::string& Name, const std::string& Fields, TIndexOptions Options) {
-    items_.push_back(std::make_unique<TIndexDef>(this, Name, Fields, Options));
+    TIndexDef* def = AddIndexDef();
+    def->SetName(Name);
+    def->SetFields(Fields);
+    def->SetOptions(Options);
 }
 
 TIndexDef* TIndexDefs::Find(const std::string& Name) const {
     const int i = IndexOf(Name);
     if (i < 0) DatabaseErrorFmt(dbtext::SIndexNotFound, {Name});
-    return items_[static_cast<size_t>(i)].get();
+    return Items(i);
 }
 
 int TIndexDefs::IndexOf(const std::string& Name) const {
-    for (size_t i = 0; i < items_.size(); ++i)
-        if (dbutil::SameName(items_[i]->Name(), Name)) return static_cast<int>(i);
+    for (int i = 0; i < Count(); ++i)
+        if (dbutil::SameName(Items(i)->Name(), Name)) return i;
     return -1;
 }
 
 TIndexDef* TIndexDefs::FindIndexForFields(const std::string& Fields) const {
-    for (const auto& def : items_)
-        if (dbutil::SameName(def->Fields(), Fields)) return def.get();
+    for (int i = 0; i < Count(); ++i)
+        if (dbutil::SameName(Items(i)->Fields(), Fields)) return Items(i);
     return nullptr;
 }
 
-void TIndexDefs::Delete(int Index) {
-    Items(Index);
-    items_.erase(items_.begin() + Index);
+const TClassInfo& TIndexDef::ClassInfo() {
+    static const TClassInfo& info =
+        TClassBuilder<TIndexDef>("TIndexDef", &TCollectionItem::ClassInfo())
+            .String("Name", &TIndexDef::Name, &TIndexDef::SetName)
+            .String("CaseInsFields", &TIndexDef::CaseInsFields, &TIndexDef::SetCaseInsFields, std::string())
+            .String("DescFields", &TIndexDef::DescFields, &TIndexDef::SetDescFields, std::string())
+            .String("Expression", &TIndexDef::Expression, &TIndexDef::SetExpression, std::string())
+            .String("Fields", &TIndexDef::Fields, &TIndexDef::SetFields, std::string())
+            .Set<TIndexOption>("Options", &TIndexDef::Options, &TIndexDef::SetOptions,
+                               {"ixPrimary", "ixUnique", "ixDescending", "ixCaseInsensitive", "ixExpression",
+                                "ixNonMaintained"},
+                               TIndexOptions{})
+            .String("Source", &TIndexDef::Source, &TIndexDef::SetSource, std::string())
+            .Build();
+    return info;
 }
 
-void TIndexDefs::Clear() { items_.clear(); }
-
-void TIndexDefs::Assign(const TPersistent* Source) {
-    if (auto* src = dynamic_cast<const TIndexDefs*>(Source)) {
-        if (src == this) return;
-        items_.clear();
-        for (const auto& def : src->items_) AddIndexDef()->Assign(def.get());
-        return;
-    }
-    TPersistent::Assign(Source);
+const TClassInfo& TIndexDefs::ClassInfo() {
+    static const TClassInfo& info = TClassBuilder<TIndexDefs>("TIndexDefs", &TCollection::ClassInfo()).Build();
+    return info;
 }
 
 }  // namespace velmysql

@@ -2,8 +2,10 @@
 
 #include "db_util.h"
 #include "velmysql/db/db_error.h"
+#include "velmysql/db/db_register.h"
 #include "velmysql/db/field.h"
 #include "var_conv.h"
+#include "velmysql/rtl/typinfo.h"
 
 namespace velmysql {
 
@@ -23,17 +25,10 @@ TFieldType TypeOfValue(const Variant& v) {
 
 }  // namespace
 
-TParam::TParam(TParams* Owner) : owner_(Owner), value_(dbvar::Null()) {}
+TParam::TParam() : value_(dbvar::Null()) {}
 
-TParam::TParam(TParams* Owner, TParamType ParamType, const std::string& Name)
-    : owner_(Owner), name_(Name), paramType_(ParamType), value_(dbvar::Null()) {}
-
-int TParam::Index() const {
-    if (owner_ == nullptr) return -1;
-    for (int i = 0; i < owner_->Count(); ++i)
-        if (owner_->Items(i) == this) return i;
-    return -1;
-}
+TParam::TParam(TParamType ParamType, const std::string& Name)
+    : name_(Name), paramType_(ParamType), value_(dbvar::Null()) {}
 
 void TParam::SetDataType(TFieldType Value) {
     if (Value == dataType_) return;
@@ -131,17 +126,17 @@ void TParam::AssignFieldValue(const TField* Field, const Variant& Value) {
     SetValue(Value);
 }
 
+TParams::TParams(TPersistent* Owner) : TCollection([] { return std::make_unique<TParam>(); }, Owner) {
+    RegisterDataAccessClasses();
+}
 TParams::~TParams() = default;
 
 TParam* TParams::Items(int Index) const {
     if (Index < 0 || Index >= Count()) DatabaseError(dbtext::SFieldIndexError);
-    return items_[static_cast<size_t>(Index)].get();
+    return static_cast<TParam*>(TCollection::Items(Index));
 }
 
-TParam* TParams::AddParam() {
-    items_.push_back(std::make_unique<TParam>(this));
-    return items_.back().get();
-}
+TParam* TParams::AddParam() { return static_cast<TParam*>(Add()); }
 
 TParam* TParams::CreateParam(TFieldType FldType, const std::string& ParamName, TParamType ParamType) {
     TParam* p = AddParam();
@@ -152,8 +147,8 @@ TParam* TParams::CreateParam(TFieldType FldType, const std::string& ParamName, T
 }
 
 TParam* TParams::FindParam(const std::string& Value) const {
-    for (const auto& p : items_)
-        if (dbutil::SameName(p->Name(), Value)) return p.get();
+    for (int i = 0; i < Count(); ++i)
+        if (dbutil::SameName(Items(i)->Name(), Value)) return Items(i);
     return nullptr;
 }
 
@@ -164,36 +159,16 @@ TParam* TParams::ParamByName(const std::string& Value) const {
 }
 
 void TParams::AssignValues(const TParams& Value) {
-    for (const auto& src : Value.items_) {
+    for (int i = 0; i < Value.Count(); ++i) {
+        TParam* src = Value.Items(i);
         TParam* p = FindParam(src->Name());
-        if (p != nullptr && p != src.get()) p->Assign(src.get());
+        if (p != nullptr && p != src) p->Assign(src);
     }
-}
-
-void TParams::Assign(const TPersistent* Source) {
-    if (auto* src = dynamic_cast<const TParams*>(Source)) {
-        if (src == this) return;
-        items_.clear();
-        for (const auto& p : src->items_) AddParam()->Assign(p.get());
-        return;
-    }
-    TPersistent::Assign(Source);
-}
-
-void TParams::Delete(int Index) {
-    Items(Index);
-    items_.erase(items_.begin() + Index);
 }
 
 void TParams::RemoveParam(TParam* Value) {
-    for (auto it = items_.begin(); it != items_.end(); ++it)
-        if (it->get() == Value) {
-            items_.erase(it);
-            return;
-        }
+    if (Value != nullptr && Value->Collection() == this) Delete(Value->Index());
 }
-
-void TParams::Clear() { items_.clear(); }
 
 bool TParams::IsEqual(const TParams& Value) const {
     if (Count() != Value.Count()) return false;
@@ -205,6 +180,45 @@ bool TParams::IsEqual(const TParams& Value) const {
             return false;
     }
     return true;
+}
+
+namespace {
+std::string ParamValueText(const TParam& p) { return p.AsString(); }
+void SetParamValueText(TParam& p, const std::string& text) {
+    // Stored as text; the data type read before it says how to take it.
+    const TFieldType type = p.DataType();
+    p.SetValue(Variant(text));
+    if (type != ftUnknown && type != ftString) {
+        p.SetDataType(ftString);
+        p.SetDataType(type);
+    }
+}
+}  // namespace
+
+const TClassInfo& TParam::ClassInfo() {
+    static const TClassInfo& info =
+        TClassBuilder<TParam>("TParam", &TCollectionItem::ClassInfo())
+            .Enum<TFieldType>("DataType", &TParam::DataType, &TParam::SetDataType,
+                              [] {
+                                  std::vector<std::string> names;
+                                  for (int i = 0; i < FieldTypeCount; ++i)
+                                      names.emplace_back(FieldTypeName(static_cast<TFieldType>(i)));
+                                  return names;
+                              }(),
+                              ftUnknown)
+            .String("Name", &TParam::Name, &TParam::SetName)
+            .Enum<TParamType>("ParamType", &TParam::ParamType, &TParam::SetParamType,
+                              {"ptUnknown", "ptInput", "ptOutput", "ptInputOutput", "ptResult"}, ptUnknown)
+            .Integer<int>("Size", &TParam::Size, &TParam::SetSize, 0)
+            .String("Value", &ParamValueText, &SetParamValueText)
+            .Stored([](const TParam& p) { return !p.IsNull(); })
+            .Build();
+    return info;
+}
+
+const TClassInfo& TParams::ClassInfo() {
+    static const TClassInfo& info = TClassBuilder<TParams>("TParams", &TCollection::ClassInfo()).Build();
+    return info;
 }
 
 }  // namespace velmysql

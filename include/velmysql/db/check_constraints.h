@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "velmysql/rtl/persistent.h"
+#include "velmysql/rtl/collection.h"
 
 namespace velmysql {
 
-class TCheckConstraint : public TPersistent {
+class TCheckConstraint : public TCollectionItem {
 public:
     const std::string& CustomConstraint() const { return customConstraint_; }
     void SetCustomConstraint(const std::string& Value) { customConstraint_ = Value; }
@@ -22,24 +22,20 @@ public:
     const std::string& ImportedConstraint() const { return importedConstraint_; }
     void SetImportedConstraint(const std::string& Value) { importedConstraint_ = Value; }
     void Assign(const TPersistent* Source) override;
+    static const TClassInfo& ClassInfo();
 
 private:
     std::string customConstraint_, errorMessage_, importedConstraint_;
     bool fromDictionary_ = true;
 };
 
-class TCheckConstraints : public TPersistent {
+class TCheckConstraints : public TCollection {
 public:
-    int Count() const { return static_cast<int>(items_.size()); }
+    explicit TCheckConstraints(TPersistent* Owner = nullptr);
     TCheckConstraint* Items(int Index) const;
     TCheckConstraint* operator[](int Index) const { return Items(Index); }
     TCheckConstraint* Add();
-    void Delete(int Index);
-    void Clear() { items_.clear(); }
-    void Assign(const TPersistent* Source) override;
-
-private:
-    std::vector<std::unique_ptr<TCheckConstraint>> items_;
+    static const TClassInfo& ClassInfo();
 };
 
 }  // namespace velmysql

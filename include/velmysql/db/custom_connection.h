@@ -11,6 +11,8 @@
 
 namespace velmysql {
 
+class TClassInfo;
+
 class TDataSet;
 
 // Called on a registered client when the connection it uses connects (Connecting true)
@@ -19,6 +21,7 @@ using TConnectChangeEvent = std::function<void(TObject* Sender, bool Connecting)
 
 class TCustomConnection : public TComponent {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TCustomConnection(TComponent* AOwner);
     ~TCustomConnection() override;
 

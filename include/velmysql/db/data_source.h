@@ -17,6 +17,8 @@
 
 namespace velmysql {
 
+class TClassInfo;
+
 class TDataSet;
 class TDataLink;
 class TField;
@@ -26,6 +28,7 @@ using TDataChangeEvent = std::function<void(TObject* Sender, TField* Field)>;
 
 class TDataSource : public TComponent {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TDataSource(TComponent* AOwner);
     ~TDataSource() override;
 

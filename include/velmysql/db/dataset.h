@@ -37,6 +37,8 @@
 
 namespace velmysql {
 
+class TClassInfo;
+
 class TDataSource;
 class TDataLink;
 class TStream;
@@ -58,6 +60,7 @@ constexpr TSet<TDataSetState> dsEditModes{dsEdit, dsInsert, dsSetKey};
 // descendant's buffer protocol can no longer be called.
 class TDataSet : public TComponent {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TDataSet(TComponent* AOwner);
     ~TDataSet() override;
 

@@ -33,6 +33,8 @@
 
 namespace velmysql {
 
+class TClassInfo;
+
 class TDataSet;
 class TField;
 class TFields;
@@ -56,6 +58,7 @@ TTimeStamp MSecsToTimeStamp(double MSecs);
 
 class TField : public TComponent {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TField(TComponent* AOwner);
     ~TField() override;
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "velmysql/db/db_types.h"
-#include "velmysql/rtl/persistent.h"
+#include "velmysql/rtl/collection.h"
 
 namespace velmysql {
 
@@ -16,9 +16,9 @@ class TDataSet;
 class TField;
 class TFieldDefs;
 
-class TFieldDef : public TPersistent {
+class TFieldDef : public TCollectionItem {
 public:
-    explicit TFieldDef(TFieldDefs* Owner);
+    TFieldDef() = default;
 
     const std::string& Name() const { return name_; }
     void SetName(const std::string& Value);
@@ -38,8 +38,10 @@ public:
     void SetRequired(bool Value);
     bool InternalCalcField() const { return internalCalcField_; }
     void SetInternalCalcField(bool Value) { internalCalcField_ = Value; }
-    int Index() const;
-    TFieldDefs* Collection() const { return owner_; }
+    // The definitions this one belongs to; null for a stand-alone definition.
+    TFieldDefs* FieldDefs() const;
+    std::string DisplayName() const override { return name_; }
+    static const TClassInfo& ClassInfo();
 
     // Creates the field for this definition (class from the dataset's GetFieldClass),
     // owned by Owner and added to the dataset's fields.
@@ -48,7 +50,6 @@ public:
     void Assign(const TPersistent* Source) override;
 
 private:
-    TFieldDefs* owner_;
     std::string name_;
     int fieldNo_ = 0;
     TFieldType dataType_ = ftUnknown;
@@ -58,14 +59,13 @@ private:
     bool internalCalcField_ = false;
 };
 
-class TFieldDefs : public TPersistent {
+class TFieldDefs : public TCollection {
 public:
     // DataSet may be null for a free-standing list of definitions.
     explicit TFieldDefs(TDataSet* DataSet);
     ~TFieldDefs() override;
 
     TDataSet* DataSet() const { return dataSet_; }
-    int Count() const { return static_cast<int>(items_.size()); }
     TFieldDef* operator[](int Index) const { return Items(Index); }
     TFieldDef* Items(int Index) const;
     // Appends an empty definition numbered Count + 1.
@@ -74,22 +74,22 @@ public:
     // The definition called Name (letter case ignored); Find raises when there is none.
     TFieldDef* Find(const std::string& Name) const;
     int IndexOf(const std::string& Name) const;
-    void Delete(int Index);
-    void Clear();
     // Asks the dataset to build its definitions when they are out of date.
     void Update();
     bool Updated() const { return updated_; }
     void SetUpdated(bool Value) { updated_ = Value; }
     bool HiddenFields() const { return hiddenFields_; }
     void SetHiddenFields(bool Value) { hiddenFields_ = Value; }
-    void Assign(const TPersistent* Source) override;
-    auto begin() const { return items_.begin(); }
-    auto end() const { return items_.end(); }
+    static const TClassInfo& ClassInfo();
+
+protected:
+    // A definition added (also by a form reader) is numbered after the others; any
+    // change marks the definitions as not up to date.
+    void Notify(TCollectionItem* Item, TCollectionNotification Action) override;
+    void Update(TCollectionItem* Item) override;
 
 private:
-    friend class TFieldDef;
     TDataSet* dataSet_;
-    std::vector<std::unique_ptr<TFieldDef>> items_;
     bool updated_ = false;
     bool hiddenFields_ = false;
 };

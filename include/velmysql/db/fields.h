@@ -11,6 +11,7 @@ namespace velmysql {
 // ftString: text of at most Size bytes (default 20).
 class TStringField : public TField {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TStringField(TComponent* AOwner);
     int DataSize() const override { return Size() + 1; }
     // With FixedChar the value is read with its trailing blanks; otherwise they are cut.
@@ -43,6 +44,7 @@ private:
 // Common base of the number fields.
 class TNumericField : public TField {
 public:
+    static const TClassInfo& ClassInfo();
     using TField::TField;
     const std::string& DisplayFormat() const { return displayFormat_; }
     void SetDisplayFormat(const std::string& Value) { displayFormat_ = Value; }
@@ -55,6 +57,7 @@ private:
 // native value checked against MinValue..MaxValue (when either is non-zero) on writing.
 class TIntegerField : public TNumericField {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TIntegerField(TComponent* AOwner);
     int DataSize() const override { return 4; }
     int32_t MinValue() const { return minValue_; }
@@ -87,6 +90,7 @@ private:
 // ftSmallint: -32768..32767, held natively as 32 bits.
 class TSmallintField : public TIntegerField {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TSmallintField(TComponent* AOwner);
 
 protected:
@@ -97,6 +101,7 @@ protected:
 // ftWord: 0..65535, held natively as 32 bits.
 class TWordField : public TIntegerField {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TWordField(TComponent* AOwner);
 
 protected:
@@ -107,12 +112,14 @@ protected:
 // ftAutoInc: an integer the server assigns.
 class TAutoIncField : public TIntegerField {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TAutoIncField(TComponent* AOwner);
 };
 
 // ftLargeint: a 64-bit native value.
 class TLargeintField : public TNumericField {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TLargeintField(TComponent* AOwner);
     int DataSize() const override { return 8; }
 
@@ -133,6 +140,7 @@ protected:
 // ftFloat: a double. Precision (default 15) is the number of significant digits shown.
 class TFloatField : public TNumericField {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TFloatField(TComponent* AOwner);
     int DataSize() const override { return 8; }
     int Precision() const { return precision_; }
@@ -162,6 +170,7 @@ private:
 // (default "True;False"); texts are read ignoring case, and a prefix of either is enough.
 class TBooleanField : public TField {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TBooleanField(TComponent* AOwner);
     int DataSize() const override { return 2; }
     const std::string& DisplayValues() const { return displayValues_; }
@@ -187,6 +196,7 @@ private:
 // depends on the type (see field.h); AsDateTime converts.
 class TDateTimeField : public TField {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TDateTimeField(TComponent* AOwner);
     int DataSize() const override;
     const std::string& DisplayFormat() const { return displayFormat_; }
@@ -210,11 +220,13 @@ private:
 
 class TDateField : public TDateTimeField {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TDateField(TComponent* AOwner);
 };
 
 class TTimeField : public TDateTimeField {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TTimeField(TComponent* AOwner);
 };
 
@@ -223,6 +235,7 @@ public:
 // was fetched.
 class TBlobField : public TField {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TBlobField(TComponent* AOwner);
     int DataSize() const override { return 0; }
     bool IsBlob() const override { return true; }
@@ -249,6 +262,7 @@ private:
 // ftMemo: a blob of text; it shows its text rather than "(MEMO)" when edited.
 class TMemoField : public TBlobField {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TMemoField(TComponent* AOwner);
 
 protected:
@@ -258,6 +272,7 @@ protected:
 // ftVariant: any Variant value.
 class TVariantField : public TField {
 public:
+    static const TClassInfo& ClassInfo();
     explicit TVariantField(TComponent* AOwner);
     int DataSize() const override { return static_cast<int>(sizeof(Variant)); }
 

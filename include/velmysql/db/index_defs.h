@@ -7,18 +7,17 @@
 #include <vector>
 
 #include "velmysql/db/db_types.h"
-#include "velmysql/rtl/persistent.h"
+#include "velmysql/rtl/collection.h"
 
 namespace velmysql {
 
 class TDataSet;
 class TIndexDefs;
 
-class TIndexDef : public TPersistent {
+class TIndexDef : public TCollectionItem {
 public:
-    // Owner may be null for a stand-alone definition.
-    explicit TIndexDef(TIndexDefs* Owner = nullptr);
-    TIndexDef(TIndexDefs* Owner, const std::string& Name, const std::string& Fields, TIndexOptions Options);
+    TIndexDef() = default;
+    TIndexDef(const std::string& Name, const std::string& Fields, TIndexOptions Options);
 
     const std::string& Name() const { return name_; }
     void SetName(const std::string& Value) { name_ = Value; }
@@ -34,22 +33,21 @@ public:
     void SetCaseInsFields(const std::string& Value) { caseInsFields_ = Value; }
     const std::string& Source() const { return source_; }
     void SetSource(const std::string& Value) { source_ = Value; }
-    TIndexDefs* Collection() const { return owner_; }
+    std::string DisplayName() const override { return name_; }
     void Assign(const TPersistent* Source) override;
+    static const TClassInfo& ClassInfo();
 
 private:
-    TIndexDefs* owner_;
     std::string name_, fields_, expression_, descFields_, caseInsFields_, source_;
     TIndexOptions options_;
 };
 
-class TIndexDefs : public TPersistent {
+class TIndexDefs : public TCollection {
 public:
     explicit TIndexDefs(TDataSet* DataSet = nullptr);
     ~TIndexDefs() override;
 
     TDataSet* DataSet() const { return dataSet_; }
-    int Count() const { return static_cast<int>(items_.size()); }
     TIndexDef* operator[](int Index) const { return Items(Index); }
     TIndexDef* Items(int Index) const;
     TIndexDef* AddIndexDef();
@@ -59,17 +57,12 @@ public:
     int IndexOf(const std::string& Name) const;
     // The first index whose field list equals Fields (letter case ignored); null when none.
     TIndexDef* FindIndexForFields(const std::string& Fields) const;
-    void Delete(int Index);
-    void Clear();
     bool Updated() const { return updated_; }
     void SetUpdated(bool Value) { updated_ = Value; }
-    void Assign(const TPersistent* Source) override;
-    auto begin() const { return items_.begin(); }
-    auto end() const { return items_.end(); }
+    static const TClassInfo& ClassInfo();
 
 private:
     TDataSet* dataSet_;
-    std::vector<std::unique_ptr<TIndexDef>> items_;
     bool updated_ = false;
 };
 

@@ -10,7 +10,7 @@
 
 #include "velmysql/db/db_types.h"
 #include "velmysql/rtl/datetime.h"
-#include "velmysql/rtl/persistent.h"
+#include "velmysql/rtl/collection.h"
 #include "velmysql/rtl/variant.h"
 
 namespace velmysql {
@@ -18,10 +18,10 @@ namespace velmysql {
 class TField;
 class TParams;
 
-class TParam : public TPersistent {
+class TParam : public TCollectionItem {
 public:
-    explicit TParam(TParams* Owner = nullptr);
-    TParam(TParams* Owner, TParamType ParamType, const std::string& Name = std::string());
+    TParam();
+    explicit TParam(TParamType ParamType, const std::string& Name = std::string());
 
     const std::string& Name() const { return name_; }
     void SetName(const std::string& Value) { name_ = Value; }
@@ -39,8 +39,8 @@ public:
     // A value was assigned (also NULL through Clear).
     bool Bound() const { return bound_; }
     void SetBound(bool Value) { bound_ = Value; }
-    int Index() const;
-    TParams* Collection() const { return owner_; }
+    std::string DisplayName() const override { return name_; }
+    static const TClassInfo& ClassInfo();
 
     bool IsNull() const;
     void Clear();
@@ -77,7 +77,6 @@ public:
     void AssignFieldValue(const TField* Field, const Variant& Value);
 
 private:
-    TParams* owner_;
     std::string name_;
     TParamType paramType_ = ptUnknown;
     TFieldType dataType_ = ftUnknown;
@@ -88,12 +87,11 @@ private:
     Variant value_;
 };
 
-class TParams : public TPersistent {
+class TParams : public TCollection {
 public:
-    TParams() = default;
+    explicit TParams(TPersistent* Owner = nullptr);
     ~TParams() override;
 
-    int Count() const { return static_cast<int>(items_.size()); }
     TParam* Items(int Index) const;
     TParam* operator[](int Index) const { return Items(Index); }
     TParam* AddParam();
@@ -105,18 +103,10 @@ public:
     // For each parameter of Value, the parameter of the same name here (if any) takes its
     // value and types.
     void AssignValues(const TParams& Value);
-    // Replaces all parameters with copies of Source's.
-    void Assign(const TPersistent* Source) override;
-    void Delete(int Index);
     void RemoveParam(TParam* Value);
-    void Clear();
     // Whether the two collections hold the same names, types and values in order.
     bool IsEqual(const TParams& Value) const;
-    auto begin() const { return items_.begin(); }
-    auto end() const { return items_.end(); }
-
-private:
-    std::vector<std::unique_ptr<TParam>> items_;
+    static const TClassInfo& ClassInfo();
 };
 
 }  // namespace velmysql
