@@ -5,22 +5,11 @@
 
 #include "velmysql/rtl/datetext.h"
 #include "velmysql/rtl/floattext.h"
+#include "velmysql/rtl/strings.h"
 
 namespace velmysql {
 
 namespace {
-
-bool SameTextAscii(const std::string& a, const char* b) {
-    size_t n = 0;
-    for (; b[n]; ++n) {
-        if (n >= a.size()) return false;
-        char x = a[n], y = b[n];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return n == a.size();
-}
 
 std::string Trimmed(const std::string& s) {
     size_t b = 0, e = s.size();
@@ -176,8 +165,8 @@ bool Variant::ToBoolean() const {
         case varDate: return d_ != 0;
         case varString: {
             std::string t = Trimmed(s_);
-            if (SameTextAscii(t, "true")) return true;
-            if (SameTextAscii(t, "false")) return false;
+            if (SameText(t, "true")) return true;
+            if (SameText(t, "false")) return false;
             double d;
             if (TryStrToFloat(t, d, FormatSettings())) return d != 0;
             throw EConvertError("'" + s_ + "' is not a valid boolean value");

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "velmysql/rtl/floattext.h"
+#include "velmysql/rtl/strings.h"
 
 namespace velmysql {
 
@@ -13,17 +14,6 @@ struct Section {
     std::string header;  // the whole section line, e.g. "[client]"
     std::vector<std::string> lines;
 };
-
-bool SameText(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
 
 // The text as sections with their meaningful lines.
 std::vector<Section> Parse(const std::string& text) {

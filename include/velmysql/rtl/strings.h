@@ -6,11 +6,15 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "velmysql/rtl/exception.h"
 
 namespace velmysql {
+
+// Equal ignoring the case of the ASCII letters only (bytes above 127 compare as they are).
+bool SameText(std::string_view a, std::string_view b);
 
 // Misuse of a string list: an index out of range, a duplicate in a list that forbids
 // them, an insertion at a position into a sorted list.
