@@ -10,6 +10,7 @@
 //   options: --database=NAME (default velmysql_demo), --client-library=FILE,
 //            --embedded-library=FILE
 
+#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -100,7 +101,16 @@ int main(int argc, char** argv) {
                     static_cast<TMySQLLibrary*>(server->GetDriver())->SetClientDLL(args["client-library"]);
             }
             if (args.count("host")) server->SetHost(args["host"]);
-            if (args.count("port")) server->SetPort(static_cast<std::uint16_t>(std::stoul(args["port"])));
+            if (args.count("port")) {
+                const std::string& text = args["port"];
+                unsigned port = 0;
+                auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
+                if (ec != std::errc() || end != text.data() + text.size() || port == 0 || port > 65535) {
+                    std::cerr << "velmysql_demo: --port needs a number from 1 to 65535, not '" << text << "'\n";
+                    return 2;
+                }
+                server->SetPort(static_cast<std::uint16_t>(port));
+            }
             if (args.count("user")) server->SetUserName(args["user"]);
             if (args.count("password")) server->SetPassword(args["password"]);
             if (args.count("socket")) {

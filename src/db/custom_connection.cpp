@@ -21,6 +21,9 @@ void TCustomConnection::SetConnected(bool Value) {
     if (Value) {
         if (BeforeConnect) BeforeConnect(this);
         DoConnect();
+        // A descendant may return without a connection and without an error (a login
+        // prompt the user cancelled): nothing connected, so no client is told it did.
+        if (!GetConnected()) return;
         SendConnectEvent(true);
         if (AfterConnect) AfterConnect(this);
     } else {

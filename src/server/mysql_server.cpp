@@ -8,6 +8,7 @@
 #include "velmysql/db/dataset.h"
 #include "velmysql/drivers/mysql_library.h"
 #include "velmysql/rtl/dialogs.h"
+#include "velmysql/rtl/strings.h"
 #include "velmysql/server/login_dialog.h"
 #include "velmysql/textutil/inistrings.h"
 
@@ -23,27 +24,16 @@ constexpr const char* kBasedirWarning =
     "in this case your application will be your IDE. See the component helpfile on Embeddeding mysql server for "
     "more information.";
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 bool HasOptionKey(const TStrings& lines, std::string_view key) {
     for (int i = 0; i < lines.Count(); ++i) {
         const std::string line = lines[i];
         size_t eq = line.find('=');
-        if (eq != std::string::npos && EqualsNoCase(std::string_view(line).substr(0, eq), key)) return true;
+        if (eq != std::string::npos && SameText(std::string_view(line).substr(0, eq), key)) return true;
     }
     return false;
 }
 
-// A port text as a number; nullopt when it is not a whole number a port can hold.
+// Reads a port text; false when it is not a whole number a port can hold.
 bool ParsePort(const std::string& text, std::uint16_t& port) {
     unsigned value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -372,7 +362,7 @@ void TMySQLServer::UnRegisterClient(TObject* Client) { TCustomConnection::UnRegi
 
 int TMySQLServer::FindDataset(const std::string& Name) const {
     for (size_t i = 0; i < namedDatasets_.size(); ++i)
-        if (EqualsNoCase(namedDatasets_[i].first, Name)) return static_cast<int>(i);
+        if (SameText(namedDatasets_[i].first, Name)) return static_cast<int>(i);
     return -1;
 }
 

@@ -73,18 +73,25 @@ bool TMySQLServer::SelectDatabase(const std::string& Name, MySQLConnectionHandle
     return driver_->SelectDatabase(Handle != nullptr ? Handle : serverHandle_, Name);
 }
 
-void TMySQLServer::CreateDatabase(const std::string& Name, MySQLConnectionHandle* Handle) {
+// Databases are created and dropped with statements: current servers refuse the old
+// create and drop commands (1047) and current client libraries no longer export them.
+void TMySQLServer::DatabaseStatement(const std::string& Verb, const std::string& Name,
+                                     MySQLConnectionHandle* Handle) {
     ActivateConnection();
     if (!driver_) return;
-    driver_->CreateDatabase(Handle != nullptr ? Handle : serverHandle_, Name);
+    MySQLConnectionHandle* handle = Handle != nullptr ? Handle : serverHandle_;
+    if (handle == nullptr) return;
+    MySQLResultHandle* result = driver_->OpenQuery(handle, Verb + " database " + FormatIdentifier(Name));
+    driver_->CloseQuery(result);
     CloseOnChildrenTest();
 }
 
+void TMySQLServer::CreateDatabase(const std::string& Name, MySQLConnectionHandle* Handle) {
+    DatabaseStatement("create", Name, Handle);
+}
+
 void TMySQLServer::DropDatabase(const std::string& Name, MySQLConnectionHandle* Handle) {
-    ActivateConnection();
-    if (!driver_) return;
-    driver_->DropDatabase(Handle != nullptr ? Handle : serverHandle_, Name);
-    CloseOnChildrenTest();
+    DatabaseStatement("drop", Name, Handle);
 }
 
 std::string TMySQLServer::CreateDatabase(bool Execute) {

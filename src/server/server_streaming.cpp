@@ -45,7 +45,7 @@ auto EventSetter(Ev TCustomConnection::*member) {
 const TClassInfo& TMySQLServer::ClassInfo() {
     static const TClassInfo& info = [] () -> const TClassInfo& {
         DescribeDrivers();
-        return TClassBuilder<TMySQLServer>("TMySQLServer", &TComponent::ClassInfo())
+        return TClassBuilder<TMySQLServer>("TMySQLServer", &TCustomConnection::ClassInfo())
             .String("ClientVersion", [](const TMySQLServer& s) { return Mutable(s).GetClientVersion(); }, nullptr)
             .NotStored()
             .String("ServerVersion", [](const TMySQLServer& s) { return Mutable(s).GetServerVersion(); }, nullptr)

@@ -19,13 +19,14 @@ public:
     }
     bool GetConnected() override { return connected_; }
     bool failConnect = false;
+    bool declineConnect = false;  // returns without connecting, as a cancelled login does
     using TCustomConnection::Loaded;
 
 protected:
     void DoConnect() override {
         log_.push_back("DoConnect");
         if (failConnect) throw EDatabaseError("cannot connect");
-        connected_ = true;
+        connected_ = !declineConnect;
     }
     void DoDisconnect() override {
         log_.push_back("DoDisconnect");
@@ -81,6 +82,15 @@ TEST(ConnectionTest, SequencesTellRegisteredClients) {
     log.clear();
     conn.failConnect = true;
     EXPECT_THROW(conn.Open(), EDatabaseError);
+    EXPECT_EQ(log, (std::vector<std::string>{"BeforeConnect", "DoConnect"}));
+    EXPECT_FALSE(conn.Connected());
+
+    // A DoConnect that returns without connecting and without an error ends it the same
+    // way: a client told "connected" would use a connection that does not exist.
+    log.clear();
+    conn.failConnect = false;
+    conn.declineConnect = true;
+    EXPECT_NO_THROW(conn.Open());
     EXPECT_EQ(log, (std::vector<std::string>{"BeforeConnect", "DoConnect"}));
     EXPECT_FALSE(conn.Connected());
 }

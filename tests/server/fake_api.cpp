@@ -57,10 +57,6 @@ int FakePing(MySQLConnectionHandle*) { return 0; }
 unsigned long FakeThreadId(MySQLConnectionHandle*) { return 7; }
 int FakeKill(MySQLConnectionHandle*, unsigned long) { return 0; }
 const char* FakeInfo(MySQLConnectionHandle*) { return nullptr; }
-int FakeCreateDb(MySQLConnectionHandle*, const char* db) {
-    world.calls.push_back(std::string("create_db ") + db);
-    return 0;
-}
 int FakeSelectDb(MySQLConnectionHandle* h, const char* db) {
     world.calls.push_back(std::string("select_db ") + db);
     if (world.missingDatabases.count(db)) {
@@ -68,10 +64,6 @@ int FakeSelectDb(MySQLConnectionHandle* h, const char* db) {
         C(h)->error = std::string("Unknown database '") + db + "'";
         return 1;
     }
-    return 0;
-}
-int FakeDropDb(MySQLConnectionHandle*, const char* db) {
-    world.calls.push_back(std::string("drop_db ") + db);
     return 0;
 }
 int FakeRealQuery(MySQLConnectionHandle* h, const char* q, unsigned long n) {
@@ -140,9 +132,7 @@ void FakeApiDriver::Bind() {
     api_.mysql_thread_id = FakeThreadId;
     api_.mysql_kill = FakeKill;
     api_.mysql_info = FakeInfo;
-    api_.mysql_create_db = FakeCreateDb;
     api_.mysql_select_db = FakeSelectDb;
-    api_.mysql_drop_db = FakeDropDb;
     api_.mysql_real_query = FakeRealQuery;
     api_.mysql_use_result = FakeUseResult;
     api_.mysql_free_result = FakeFreeResult;

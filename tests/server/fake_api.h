@@ -27,7 +27,7 @@ struct FakeApiWorld {
     std::string serverInfo = "5.0.45";
     bool connectFails = false;
     std::vector<FakeConnectCall> connects;
-    // Every statement, and "select_db NAME", "create_db NAME", "drop_db NAME", in order.
+    // Every statement, and "select_db NAME", in order.
     std::vector<std::string> calls;
     // Rows answered for a statement; a statement without an entry answers no result.
     std::map<std::string, std::vector<FakeRow>> results;

@@ -180,8 +180,11 @@ TEST_F(ServerTest, LoginPromptCancelledLeavesTheServerDisconnected) {
     server->SetLoginPrompt(true);
     server->SetParamsText("[client]\r\nuser=bob\r\n");
     dialogs->AnswerLogin(false);
+    int afterConnect = 0;
+    server->AfterConnect = [&](TObject*) { ++afterConnect; };
     EXPECT_NO_THROW(server->Connect());
     EXPECT_FALSE(server->Connected());
+    EXPECT_EQ(afterConnect, 0) << "AfterConnect told of a connection that was not made";
     EXPECT_TRUE(Fake().connects.empty());
     EXPECT_EQ(server->UserName(), "bob") << "the client section was read before the prompt";
 }
@@ -291,6 +294,12 @@ TEST_F(ServerTest, CatalogueLists) {
     EXPECT_EQ(list.Text(), "id\r\ntotal\r\n");
     EXPECT_EQ(Statements(), (std::vector<std::string>{"show databases", "show tables from `my db`",
                                                       "show columns from shop.`order`"}));
+}
+
+TEST_F(ServerTest, DatabasesAreCreatedAndDroppedWithStatements) {
+    server->CreateDatabase("shop");
+    server->DropDatabase("my db");
+    EXPECT_EQ(Statements(), (std::vector<std::string>{"create database shop", "drop database `my db`"}));
 }
 
 TEST_F(ServerTest, FieldNamesWithoutBothNamesOnlyClearTheList) {

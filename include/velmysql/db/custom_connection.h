@@ -30,7 +30,8 @@ public:
     bool Connected() { return GetConnected(); }
     // Connecting: BeforeConnect, DoConnect, the clients are told, AfterConnect.
     // Disconnecting: BeforeDisconnect, the clients are told, DoDisconnect,
-    // AfterDisconnect. Nothing happens when the state does not change. While a form is
+    // AfterDisconnect. Nothing happens when the state does not change; a DoConnect that
+    // returns without connecting ends the sequence there. While a form is
     // read, a stored true is only remembered; Loaded connects.
     virtual void SetConnected(bool Value);
     virtual bool GetConnected();
