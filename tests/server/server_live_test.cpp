@@ -56,6 +56,17 @@ std::optional<std::string> QueryValue(TMySQLServer& server, const std::string& s
 
 bool Contains(const TStrings& list, const std::string& s) { return list.IndexOf(s) >= 0; }
 
+// The tables of a database and the fields of one of them, each list as its text.
+void ExpectCatalogue(TMySQLServer& server, const std::string& db, const std::string& table,
+                     const std::string& tablesText, const std::string& fieldsText) {
+    TStringList tables;
+    server.GetTableNames(db, tables);
+    EXPECT_EQ(tables.Text(), tablesText);
+    TStringList fields;
+    server.GetFieldNames(db, table, fields);
+    EXPECT_EQ(fields.Text(), fieldsText);
+}
+
 class LiveServerTest : public ::testing::TestWithParam<TMySQLDriverType> {
 protected:
     std::string Name(const std::string& stem) const { return stem + "_" + KindName(GetParam()); }
@@ -136,12 +147,7 @@ TEST_P(LiveServerTest, AutoCreateMakesTheDatabaseAndBatchesRun) {
     script.SetText("-- only\r\n/* comments */");
     EXPECT_FALSE(server->ExecSQLBatch(script));
 
-    TStringList tables;
-    server->GetTableNames(db, tables);
-    EXPECT_EQ(tables.Text(), "my table\r\n");
-    TStringList fields;
-    server->GetFieldNames(db, "my table", fields);
-    EXPECT_EQ(fields.Text(), "id\r\nnote\r\n");
+    ExpectCatalogue(*server, db, "my table", "my table\r\n", "id\r\nnote\r\n");
 
     server->ExecSQL("drop database `" + db + "`");
     server->GetDatabaseNames(names);
@@ -195,12 +201,7 @@ TEST_P(LiveServerTest, TableNamesOfADatabaseThatNeedsQuotes) {
     server->ExecSQL("drop database if exists `" + db + "`");
     server->ExecSQL("create database `" + db + "`");
     EXPECT_TRUE(server->ExecSQL("create table `" + db + "`.t1 (a int, `b c` int)"));
-    TStringList tables;
-    server->GetTableNames(db, tables);
-    EXPECT_EQ(tables.Text(), "t1\r\n");
-    TStringList fields;
-    server->GetFieldNames(db, "t1", fields);
-    EXPECT_EQ(fields.Text(), "a\r\nb c\r\n");
+    ExpectCatalogue(*server, db, "t1", "t1\r\n", "a\r\nb c\r\n");
     server->ExecSQL("drop database `" + db + "`");
 }
 
@@ -290,17 +291,13 @@ TEST(EmbeddedServer, AutoCreateScriptsAndCatalogue) {
     TStringList script;
     script.SetText("create table t (a int primary key, b varchar(10));\r\ninsert into t values (1, 'x');");
     EXPECT_TRUE(server->ExecSQLBatch(script));
-    TStringList tables;
-    server->GetTableNames("vel embedded", tables);
-    EXPECT_EQ(tables.Text(), "t\r\n");
-    TStringList fields;
-    server->GetFieldNames("vel embedded", "t", fields);
-    EXPECT_EQ(fields.Text(), "a\r\nb\r\n");
+    ExpectCatalogue(*server, "vel embedded", "t", "t\r\n", "a\r\nb\r\n");
 
     // Disconnecting and connecting again works on the running embedded server; the drop of
     // soDropIfExists starts the database afresh.
     server->Disconnect();
     server->Connect();
+    TStringList tables;
     server->GetTableNames("vel embedded", tables);
     EXPECT_EQ(tables.Count(), 0);
     server->Disconnect();
