@@ -12,13 +12,14 @@ namespace velmysql {
 std::unique_ptr<TMYSQL_DATA> TMysqlClient::read_rows(TMysqlFieldDefs* descriptors, unsigned columns,
                                                      bool& incomplete) {
     incomplete = true;
-    std::int32_t len = net_.net_safe_read();
-    if (len < 0) return nullptr;
+    // Each row is copied into the list before the next read, so packets may be read in
+    // place.
+    std::string_view payload;
+    if (net_.net_safe_read_view(payload) < 0) return nullptr;
     auto data = std::make_unique<TMYSQL_DATA>(columns);
     rowData_.resize(columns);
     rowLength_.resize(columns);
     for (;;) {
-        std::string_view payload = net_.payload(len);
         if (IsEndOfData(payload)) break;
         bool parsed = ParseRow(payload, columns, [&](unsigned i, const unsigned char* d, std::size_t n, bool isNull) {
             rowData_[i] = isNull ? nullptr : (d != nullptr ? d : reinterpret_cast<const unsigned char*>(""));
@@ -37,8 +38,7 @@ std::unique_ptr<TMYSQL_DATA> TMysqlClient::read_rows(TMysqlFieldDefs* descriptor
             setError(CR_OUT_OF_MEMORY, ClientErrorText(CR_OUT_OF_MEMORY));
             return nullptr;
         }
-        len = net_.net_safe_read();
-        if (len < 0) return nullptr;
+        if (net_.net_safe_read_view(payload) < 0) return nullptr;
     }
     incomplete = false;
     return data;
@@ -46,9 +46,8 @@ std::unique_ptr<TMYSQL_DATA> TMysqlClient::read_rows(TMysqlFieldDefs* descriptor
 
 int TMysqlClient::read_one_row(unsigned columns, std::vector<char*>& row, unsigned long* lengths,
                                std::vector<char>& buffer) {
-    std::int32_t len = net_.net_safe_read();
-    if (len < 0) return -1;
-    std::string_view payload = net_.payload(len);
+    std::string_view payload;
+    if (net_.net_safe_read_view(payload) < 0) return -1;
     if (IsEndOfData(payload)) return 1;
     // Every value with its terminator takes no more room than it took in the packet
     // (its length prefix is at least one byte), so a buffer of the packet's size holds

@@ -260,6 +260,25 @@ std::int32_t TMysqlNet::readCompressedPacket() {
     }
 }
 
+std::int32_t TMysqlNet::net_safe_read_view(std::string_view& out) {
+    if (!compress_ && buff_ && GetNetConnected()) {
+        if (const unsigned char* h = vio_.peek(4)) {
+            const std::size_t len = h[0] | (std::size_t(h[1]) << 8) | (std::size_t(h[2]) << 16);
+            // Out-of-order packets, empty ones and error packets take the common path,
+            // which reports them.
+            if (h[3] == pktNr_ && len > 0 && vio_.peek(4 + len) != nullptr && h[4] != 255) {
+                ++pktNr_;
+                vio_.skip(4 + len);
+                out = std::string_view(reinterpret_cast<const char*>(h + 4), len);
+                return static_cast<std::int32_t>(len);
+            }
+        }
+    }
+    const std::int32_t len = net_safe_read();
+    if (len >= 0) out = payload(len);
+    return len;
+}
+
 void TMysqlNet::net_malformed() {
     vio_.vio_close();
     vio_.last_errno = CR_SERVER_LOST;

@@ -34,6 +34,11 @@ public:
     std::int32_t my_net_read();
     // my_net_read, then a lost connection or server error packet becomes the error.
     std::int32_t net_safe_read();
+    // net_safe_read for a reader that is done with the payload before the next read (a
+    // row being copied out): an uncompressed packet that has already arrived whole is
+    // handed out where the transport received it, without the copy into the packet
+    // buffer. The view has no terminator and is valid until the next read.
+    std::int32_t net_safe_read_view(std::string_view& payload);
     bool net_realloc(std::size_t size);
     bool net_pack();
 

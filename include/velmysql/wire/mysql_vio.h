@@ -51,6 +51,12 @@ public:
         std::memcpy(to, rbuf_.get() + rpos_, count);
         rpos_ += count;
     }
+    // The next count buffered bytes where they were received, or null when fewer are
+    // buffered; valid until the next read. skip(count) then consumes them.
+    const unsigned char* peek(std::size_t count) const {
+        return buffered() >= count ? rbuf_.get() + rpos_ : nullptr;
+    }
+    void skip(std::size_t count) { rpos_ += count; }
 
     // The error number; the packet channel reads and writes it directly.
     std::int32_t last_errno = 0;
