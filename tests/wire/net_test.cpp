@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <string_view>
+#include <thread>
 
 #include "fake_server.h"
 #include "velmysql/wire/mysql_errors.h"
@@ -38,6 +41,40 @@ TEST(Net, ReadsPacketsInOrderAndRejectsOutOfOrder) {
     EXPECT_EQ(net.net_safe_read(), -1);
     EXPECT_EQ(net.Getlast_errorno(), 2013);
     EXPECT_EQ(net.Getlast_error(), "Lost connection to MySQL server during query");
+    EXPECT_FALSE(net.GetNetConnected());
+}
+
+// Reading a packet in place answers what net_safe_read answers, whether the packet has
+// arrived whole or in pieces, and the two reads mix in one sequence.
+TEST(Net, InPlaceReadsAnswerLikeCopyingReads) {
+    FakeServer srv([](FakeConn& c) {
+        c.sendPacket(0, "one");
+        c.sendPacket(1, std::string("\0two", 4));
+        c.sendRaw(std::string("\x05\x00\x00\x02" "th", 6));  // the rest comes later
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        c.sendRaw("ree");
+        c.sendPacket(3, "four");
+        c.sendPacket(4, "\xFF\x15\x04#28000denied");
+        c.sendPacket(9, "late");  // expected 6
+        c.waitClosed();
+    });
+    TMysqlNet net;
+    open(net, srv);
+    net.protocol_version = 10;
+    std::string_view view;
+    ASSERT_EQ(net.net_safe_read_view(view), 3);
+    EXPECT_EQ(view, "one");
+    ASSERT_EQ(net.net_safe_read_view(view), 4);
+    EXPECT_EQ(view, std::string_view("\0two", 4));
+    ASSERT_EQ(net.net_safe_read_view(view), 5);
+    EXPECT_EQ(view, "three");
+    ASSERT_EQ(net.net_safe_read(), 4);
+    EXPECT_EQ(net.payload(4), "four");
+    EXPECT_EQ(net.net_safe_read_view(view), -1);
+    EXPECT_EQ(net.Getlast_errorno(), 1045);
+    EXPECT_TRUE(net.GetNetConnected());
+    EXPECT_EQ(net.net_safe_read_view(view), -1);
+    EXPECT_EQ(net.Getlast_errorno(), 2013);
     EXPECT_FALSE(net.GetNetConnected());
 }
 
