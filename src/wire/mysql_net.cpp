@@ -200,10 +200,17 @@ std::int32_t TMysqlNet::my_real_read(std::uint32_t& uncompressedLength) {
     std::size_t needed = std::max<std::size_t>(len, uncompressedLength) + readOffset_;
     if (needed >= capacity_ && !net_realloc(needed + 1)) return -1;
     if (compress_ && uncompressedLength != 0) {
-        frame_.resize(len);
-        if (len > 0 && !readFully(frame_.data(), len, retries)) return -1;
+        // A frame that has already arrived whole is inflated where it was received.
+        const unsigned char* source = vio_.peek(len);
+        if (source != nullptr) {
+            vio_.skip(len);
+        } else {
+            frame_.resize(len);
+            if (len > 0 && !readFully(frame_.data(), len, retries)) return -1;
+            source = frame_.data();
+        }
         uLongf dest = uncompressedLength;
-        if (::uncompress(buff_.get() + readOffset_, &dest, frame_.data(), static_cast<uLong>(len)) != Z_OK ||
+        if (::uncompress(buff_.get() + readOffset_, &dest, source, static_cast<uLong>(len)) != Z_OK ||
             dest != uncompressedLength)
             return -1;  // a frame that does not restore to its announced size
         if (frame_.capacity() > (1u << 20)) std::vector<unsigned char>().swap(frame_);
