@@ -53,35 +53,12 @@ bool PacketReader::lengthCoded64Slow(std::uint64_t& v, bool& isNull) {
 }
 
 bool PacketReader::lengthCoded32(std::int64_t& v) {
-    std::uint8_t first;
-    if (!u8(first)) return false;
-    if (first <= 250) {
-        v = first;
-        return true;
-    }
-    switch (first) {
-        case 251:
-            v = -1;
-            return true;
-        case 252: {
-            std::uint16_t x;
-            if (!u16(x)) return false;
-            v = x;
-            return true;
-        }
-        case 253: {
-            std::uint32_t x;
-            if (!u24(x)) return false;
-            v = x;
-            return true;
-        }
-        default: {
-            std::uint32_t x;
-            if (!u32(x) || !skip(4)) return false;
-            v = x;
-            return true;
-        }
-    }
+    // The 64-bit form read whole: of its eight bytes the low four count.
+    std::uint64_t x;
+    bool isNull;
+    if (!lengthCoded64(x, isNull)) return false;
+    v = isNull ? -1 : static_cast<std::int64_t>(x & 0xFFFFFFFFu);
+    return true;
 }
 
 }  // namespace velmysql

@@ -51,7 +51,7 @@ public:
         }
         return lengthCoded64Slow(v, isNull);
     }
-    // 32-bit form: 251 reads as -1; 254 and 255 take 4 bytes and skip 4 more.
+    // 32-bit form: 251 reads as -1; of the 8 bytes after 254 and 255 the low 4 count.
     bool lengthCoded32(std::int64_t& v);
     // A length-coded value: isNull, or the bytes (in place). Fails when the length
     // runs past the packet.
