@@ -7,10 +7,6 @@
 //
 //   bench_drivers [rounds] [client library]   server from VELMYSQL_TEST_* (scripts/test-server env)
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -21,36 +17,14 @@
 #include <string>
 #include <vector>
 
+#include "case_runner.h"
 #include "velmysql/drivers/mysql_direct_driver.h"
 #include "velmysql/drivers/mysql_library.h"
 
 using namespace velmysql;
+using namespace velbench;
 
 namespace {
-
-// The table of the wire benchmark, so that both compare on the same data.
-const char* kTable = "bench_wire_rows";
-const char* kQuery = "select id, name, val, ts, note from bench_wire_rows";
-
-struct Target {
-    std::string host, user, password, database;
-    unsigned port = 0;
-};
-
-std::string Env(const char* name) {
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
-
-Target FromEnvironment() {
-    Target t;
-    t.host = Env("VELMYSQL_TEST_HOST");
-    t.port = static_cast<unsigned>(std::atoi(Env("VELMYSQL_TEST_PORT").c_str()));
-    t.user = Env("VELMYSQL_TEST_USER");
-    t.password = Env("VELMYSQL_TEST_PASSWORD");
-    t.database = Env("VELMYSQL_TEST_DATABASE");
-    return t;
-}
 
 std::unique_ptr<TMySQLBase> MakeDriver(const std::string& who, const std::string& clientLibrary) {
     if (who == "direct") return std::make_unique<TMySQLDirect>();
@@ -100,16 +74,7 @@ bool PrepareTable(const Target& t) {
         }
     }
     std::fprintf(stderr, "creating %s (1,000,000 rows)...\n", kTable);
-    const std::string steps[] = {
-        std::string("drop table if exists ") + kTable,
-        std::string("create table ") + kTable +
-            " (id int not null primary key, name varchar(32) not null, val double not null, "
-            "ts datetime not null, note varchar(100) null)",
-        std::string("insert into ") + kTable +
-            " select seq, concat('name-', seq), seq * 1.25, '2020-01-01 00:00:00' + interval seq second, "
-            "if(seq % 5 = 0, null, repeat(char(97 + seq % 26), seq % 100)) from seq_1_to_1000000",
-    };
-    for (const auto& s : steps) {
+    for (const auto& s : TableStatements()) {
         MySQLResultHandle* none = d.OpenQuery(h, s);
         d.CloseQuery(none);
     }
@@ -117,12 +82,8 @@ bool PrepareTable(const Target& t) {
     return true;
 }
 
-struct Sample {
-    double wall = 0, cpu = 0, rssMb = 0;
-};
-
 int RunCase(const std::string& who, const std::string& clientLibrary) {
-    Target t = FromEnvironment();
+    Target t = TargetFromEnvironment();
     auto d = MakeDriver(who, clientLibrary);
     auto t0 = std::chrono::steady_clock::now();
     Outcome o;
@@ -132,55 +93,15 @@ int RunCase(const std::string& who, const std::string& clientLibrary) {
         std::fprintf(stderr, "%s: %s\n", who.c_str(), e.Message().c_str());
         return 1;
     }
-    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    double cpu = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-                 static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-    std::printf("%.6f %.6f %.3f %llu %llu\n", wall, cpu, static_cast<double>(ru.ru_maxrss) / 1024.0,
-                static_cast<unsigned long long>(o.rows), static_cast<unsigned long long>(o.bytes));
+    PrintCaseLine(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), o.rows, o.bytes);
     return 0;
-}
-
-bool Spawn(const std::string& self, const std::string& who, const std::string& clientLibrary, Sample& s,
-           std::string& check) {
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], 1);
-        close(fds[0]);
-        close(fds[1]);
-        execl(self.c_str(), self.c_str(), "--case", who.c_str(), clientLibrary.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string text;
-    char buf[256];
-    ssize_t n;
-    while ((n = read(fds[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    unsigned long long rows = 0, bytes = 0;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
-        std::sscanf(text.c_str(), "%lf %lf %lf %llu %llu", &s.wall, &s.cpu, &s.rssMb, &rows, &bytes) != 5)
-        return false;
-    check = std::to_string(rows) + "/" + std::to_string(bytes);
-    return true;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    size_t m = v.size() / 2;
-    return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "--case") == 0) return RunCase(argv[2], argv[3]);
-    Target t = FromEnvironment();
+    Target t = TargetFromEnvironment();
     if (t.port == 0) {
         std::fprintf(stderr, "set the VELMYSQL_TEST_* variables (scripts/test-server env)\n");
         return 2;
@@ -193,24 +114,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "preparing the table: %s\n", e.Message().c_str());
         return 1;
     }
-    char self[4096];
-    ssize_t len = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (len <= 0) return 1;
-    self[len] = 0;
+    const std::string self = SelfPath();
+    if (self.empty()) return 1;
 
     const std::string cases[] = {"library", "direct"};
     std::map<std::string, std::vector<Sample>> samples;
     std::map<std::string, std::string> checks;
     Sample warm;
     std::string ignore;
-    Spawn(self, "library", clientLibrary, warm, ignore);  // warms the server's caches
+    SpawnCase(self, {"--case", "library", clientLibrary}, warm, ignore);  // warms the server's caches
     for (int r = 0; r < rounds; ++r) {
         for (int i = 0; i < 2; ++i) {
             // Alternate which driver goes first from round to round.
             const std::string& who = cases[(i + r) % 2];
             Sample s;
             std::string check;
-            if (!Spawn(self, who, clientLibrary, s, check)) {
+            if (!SpawnCase(self, {"--case", who, clientLibrary}, s, check)) {
                 std::fprintf(stderr, "case %s failed\n", who.c_str());
                 return 1;
             }
@@ -223,13 +142,7 @@ int main(int argc, char** argv) {
     std::printf("%-10s %10s %10s %10s   %s\n", "driver", "wall s", "cpu s", "peak MB", "rows/bytes");
     std::map<std::string, Sample> med;
     for (const std::string& who : cases) {
-        std::vector<double> w, u, m;
-        for (const auto& s : samples[who]) {
-            w.push_back(s.wall);
-            u.push_back(s.cpu);
-            m.push_back(s.rssMb);
-        }
-        med[who] = Sample{Median(w), Median(u), Median(m)};
+        med[who] = Median(samples[who]);
         std::printf("%-10s %10.3f %10.3f %10.1f   %s\n", who.c_str(), med[who].wall, med[who].cpu, med[who].rssMb,
                     checks[who].c_str());
     }

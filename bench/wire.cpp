@@ -6,10 +6,6 @@
 //
 //   bench_wire [rounds]      reads the server from VELMYSQL_TEST_* (scripts/test-server env)
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,28 +19,9 @@
 #include "wire_bench.h"
 
 using namespace velmysql;
-using velbench::FetchOutcome;
-using velbench::Target;
+using namespace velbench;
 
 namespace {
-const char* kTable = "bench_wire_rows";
-const char* kQuery = "select id, name, val, ts, note from bench_wire_rows";
-
-std::string env(const char* name) {
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
-
-Target target() {
-    Target t;
-    t.host = env("VELMYSQL_TEST_HOST");
-    t.port = static_cast<unsigned>(std::atoi(env("VELMYSQL_TEST_PORT").c_str()));
-    t.user = env("VELMYSQL_TEST_USER");
-    t.password = env("VELMYSQL_TEST_PASSWORD");
-    t.database = env("VELMYSQL_TEST_DATABASE");
-    return t;
-}
-
 FetchOutcome fetchOurs(const Target& t, bool used, bool compress) {
     FetchOutcome out;
     TMysqlClient c;
@@ -91,16 +68,7 @@ bool prepareTable(const Target& t) {
     auto r = c.query(std::string("select count(*) from ") + kTable, true, done);
     if (r && r->FieldValue(0) && std::string(r->FieldValue(0)) == "1000000") return true;
     std::fprintf(stderr, "creating %s (1,000,000 rows)...\n", kTable);
-    const std::string steps[] = {
-        std::string("drop table if exists ") + kTable,
-        std::string("create table ") + kTable +
-            " (id int not null primary key, name varchar(32) not null, val double not null, "
-            "ts datetime not null, note varchar(100) null)",
-        std::string("insert into ") + kTable +
-            " select seq, concat('name-', seq), seq * 1.25, '2020-01-01 00:00:00' + interval seq second, "
-            "if(seq % 5 = 0, null, repeat(char(97 + seq % 26), seq % 100)) from seq_1_to_1000000",
-    };
-    for (const auto& s : steps)
+    for (const auto& s : TableStatements())
         if (c.realquery(s) != 0) {
             std::fprintf(stderr, "%s: %s\n", s.c_str(), c.GetLastError().c_str());
             return false;
@@ -108,79 +76,36 @@ bool prepareTable(const Target& t) {
     return true;
 }
 
-struct Sample {
-    double wall = 0, cpu = 0, rssMb = 0;
-};
-
-// Child side: one fetch, then one line "wall cpu rss rows bytes".
+// Child side: one fetch, then its line.
 int runCase(const std::string& who, bool used, bool compress) {
-    Target t = target();
+    Target t = TargetFromEnvironment();
     auto t0 = std::chrono::steady_clock::now();
-    FetchOutcome o = who == "ours" ? fetchOurs(t, used, compress)
-                                   : velbench::FetchWithLibmariadb(t, kQuery, used, compress);
-    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    FetchOutcome o = who == "ours" ? fetchOurs(t, used, compress) : FetchWithLibmariadb(t, kQuery, used, compress);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (!o.ok) {
         std::fprintf(stderr, "%s: %s\n", who.c_str(), o.error.c_str());
         return 1;
     }
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    double cpu = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-                 static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-    std::printf("%.6f %.6f %.3f %llu %llu\n", wall, cpu, static_cast<double>(ru.ru_maxrss) / 1024.0,
-                static_cast<unsigned long long>(o.rows), static_cast<unsigned long long>(o.bytes));
+    PrintCaseLine(wall, o.rows, o.bytes);
     return 0;
 }
 
 bool spawn(const std::string& self, const std::string& who, bool used, bool compress, Sample& s, std::string& check) {
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], 1);
-        close(fds[0]);
-        close(fds[1]);
-        execl(self.c_str(), self.c_str(), "--case", who.c_str(), used ? "used" : "stored",
-              compress ? "compressed" : "plain", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string text;
-    char buf[256];
-    ssize_t n;
-    while ((n = read(fds[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    unsigned long long rows = 0, bytes = 0;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
-        std::sscanf(text.c_str(), "%lf %lf %lf %llu %llu", &s.wall, &s.cpu, &s.rssMb, &rows, &bytes) != 5)
-        return false;
-    check = std::to_string(rows) + "/" + std::to_string(bytes);
-    return true;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    size_t m = v.size() / 2;
-    return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
+    return SpawnCase(self, {"--case", who, used ? "used" : "stored", compress ? "compressed" : "plain"}, s, check);
 }
 }  // namespace
-
 int main(int argc, char** argv) {
     if (argc >= 5 && std::strcmp(argv[1], "--case") == 0)
         return runCase(argv[2], std::strcmp(argv[3], "used") == 0, std::strcmp(argv[4], "compressed") == 0);
-    Target t = target();
+    Target t = TargetFromEnvironment();
     if (t.port == 0) {
         std::fprintf(stderr, "set the VELMYSQL_TEST_* variables (scripts/test-server env)\n");
         return 2;
     }
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     if (!prepareTable(t)) return 1;
-    char self[4096];
-    ssize_t len = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (len <= 0) return 1;
-    self[len] = 0;
+    const std::string self = SelfPath();
+    if (self.empty()) return 1;
 
     struct Case {
         std::string who;
@@ -218,14 +143,7 @@ int main(int argc, char** argv) {
     std::printf("%-30s %10s %10s %10s   %s\n", "case", "wall s", "cpu s", "peak MB", "rows/bytes");
     std::map<std::string, Sample> med;
     for (const Case& c : cases) {
-        const auto& v = samples[c.name()];
-        std::vector<double> w, u, m;
-        for (const auto& s : v) {
-            w.push_back(s.wall);
-            u.push_back(s.cpu);
-            m.push_back(s.rssMb);
-        }
-        Sample s{median(w), median(u), median(m)};
+        const Sample s = Median(samples[c.name()]);
         med[c.name()] = s;
         std::printf("%-30s %10.3f %10.3f %10.1f   %s\n", c.name().c_str(), s.wall, s.cpu, s.rssMb,
                     checks[c.name()].c_str());

@@ -5,12 +5,9 @@
 #include <cstdint>
 #include <string>
 
-namespace velbench {
+#include "case_runner.h"
 
-struct Target {
-    std::string host, user, password, database;
-    unsigned port = 0;
-};
+namespace velbench {
 
 struct FetchOutcome {
     bool ok = false;
