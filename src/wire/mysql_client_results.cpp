@@ -49,13 +49,16 @@ int TMysqlClient::read_one_row(unsigned columns, std::vector<char*>& row, unsign
     std::string_view payload;
     if (net_.net_safe_read_view(payload) < 0) return -1;
     if (IsEndOfData(payload)) return 1;
-    // Every value with its terminator takes no more room than it took in the packet
-    // (its length prefix is at least one byte), so a buffer of the packet's size holds
-    // the row. A buffer grown for one large row does not stay large.
+    // The row is copied whole, once, and its values are terminated in the copy: each
+    // terminator lands on the next value's length prefix (already read from the packet)
+    // or, for the last value, on the one byte added after the packet's size. A buffer
+    // grown for one large row does not stay large.
     const std::size_t room = payload.size() + 1;
     if (buffer.capacity() > (std::size_t(1) << 20) && room < buffer.capacity() / 4) std::vector<char>().swap(buffer);
     if (buffer.size() < room) buffer.resize(room);
-    char* out = buffer.data();
+    char* copy = buffer.data();
+    std::memcpy(copy, payload.data(), payload.size());
+    const auto* start = reinterpret_cast<const unsigned char*>(payload.data());
     PacketReader r(payload);
     for (unsigned i = 0; i < columns; ++i) {
         const unsigned char* d;
@@ -70,11 +73,10 @@ int TMysqlClient::read_one_row(unsigned columns, std::vector<char*>& row, unsign
             lengths[i] = nullLength_;
             continue;
         }
-        std::memcpy(out, d, n);
-        out[n] = 0;
-        row[i] = out;
+        char* value = copy + (d - start);
+        value[n] = 0;
+        row[i] = value;
         lengths[i] = n;
-        out += n + 1;
     }
     return 0;
 }
