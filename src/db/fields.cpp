@@ -24,6 +24,12 @@ bool ParseInt64(const std::string& text, int64_t& value) {
     return TryStrToInt64(dbutil::Trim(text), value);
 }
 
+// Whether a rounded double converts to the integer type without leaving its range (NaN
+// never does; 2^63 itself is not representable as int64).
+bool FitsInt32(double r) { return r >= static_cast<double>(INT32_MIN) && r <= static_cast<double>(INT32_MAX); }
+bool FitsInt64(double r) { return r >= -9223372036854775808.0 && r < 9223372036854775808.0; }
+bool FitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
+
 }  // namespace
 
 // ---------------------------------------------------------------- TStringField
@@ -62,7 +68,7 @@ void TStringField::SetAsStringValue(const std::string& Value) {
 
 int32_t TStringField::GetAsInteger() const {
     const int64_t v = GetAsLargeInt();
-    if (v < INT32_MIN || v > INT32_MAX) ConvertError(dbtext::SInvalidIntegerValue, GetAsString(), this);
+    if (!FitsInt32(v)) ConvertError(dbtext::SInvalidIntegerValue, GetAsString(), this);
     return static_cast<int32_t>(v);
 }
 
@@ -118,6 +124,25 @@ void TStringField::SetAsVariantValue(const Variant& Value) {
         SetAsStringValue(dbvar::ToString(Value));
 }
 
+// ---------------------------------------------------------------- TNumericField
+
+void TNumericField::SetWholeNumberText(const std::string& Value) {
+    if (Value.empty()) {
+        Clear();
+        return;
+    }
+    int64_t v;
+    if (!ParseInt64(Value, v)) ConvertError(dbtext::SInvalidIntegerValue, Value, this);
+    SetAsLargeIntValue(v);
+}
+
+void TNumericField::SetWholeNumberVariant(const Variant& Value) {
+    if (dbvar::IsNullish(Value))
+        Clear();
+    else
+        SetAsLargeIntValue(dbvar::ToInt64(Value));
+}
+
 // ---------------------------------------------------------------- TIntegerField
 
 TIntegerField::TIntegerField(TComponent* AOwner) : TNumericField(AOwner) { SetDataType(ftInteger); }
@@ -148,15 +173,7 @@ std::string TIntegerField::GetAsString() const {
     return GetValue(v) ? IntToStr(v) : std::string();
 }
 
-void TIntegerField::SetAsStringValue(const std::string& Value) {
-    if (Value.empty()) {
-        Clear();
-        return;
-    }
-    int64_t v;
-    if (!ParseInt64(Value, v)) ConvertError(dbtext::SInvalidIntegerValue, Value, this);
-    SetAsLargeIntValue(v);
-}
+void TIntegerField::SetAsStringValue(const std::string& Value) { SetWholeNumberText(Value); }
 
 int32_t TIntegerField::GetAsInteger() const {
     int32_t v;
@@ -179,8 +196,7 @@ double TIntegerField::GetAsFloat() const { return GetAsInteger(); }
 
 void TIntegerField::SetAsFloatValue(double Value) {
     const double r = std::round(Value);
-    if (!(r >= static_cast<double>(INT32_MIN) && r <= static_cast<double>(INT32_MAX)))
-        ConvertError(dbtext::SInvalidIntegerValue, FloatToStr(Value), this);
+    if (!FitsInt32(r)) ConvertError(dbtext::SInvalidIntegerValue, FloatToStr(Value), this);
     SetAsLargeIntValue(static_cast<int64_t>(r));
 }
 
@@ -190,12 +206,7 @@ Variant TIntegerField::GetAsVariant() const {
     return Variant(v);
 }
 
-void TIntegerField::SetAsVariantValue(const Variant& Value) {
-    if (dbvar::IsNullish(Value))
-        Clear();
-    else
-        SetAsLargeIntValue(dbvar::ToInt64(Value));
-}
+void TIntegerField::SetAsVariantValue(const Variant& Value) { SetWholeNumberVariant(Value); }
 
 // ---------------------------------------------------------------- TLargeintField
 
@@ -213,19 +224,11 @@ std::string TLargeintField::GetAsString() const {
     return GetValue(v) ? IntToStr(v) : std::string();
 }
 
-void TLargeintField::SetAsStringValue(const std::string& Value) {
-    if (Value.empty()) {
-        Clear();
-        return;
-    }
-    int64_t v;
-    if (!ParseInt64(Value, v)) ConvertError(dbtext::SInvalidIntegerValue, Value, this);
-    SetAsLargeIntValue(v);
-}
+void TLargeintField::SetAsStringValue(const std::string& Value) { SetWholeNumberText(Value); }
 
 int32_t TLargeintField::GetAsInteger() const {
     const int64_t v = GetAsLargeInt();
-    if (v < INT32_MIN || v > INT32_MAX) ConvertError(dbtext::SInvalidIntegerValue, IntToStr(v), this);
+    if (!FitsInt32(v)) ConvertError(dbtext::SInvalidIntegerValue, IntToStr(v), this);
     return static_cast<int32_t>(v);
 }
 
@@ -242,9 +245,7 @@ double TLargeintField::GetAsFloat() const { return static_cast<double>(GetAsLarg
 
 void TLargeintField::SetAsFloatValue(double Value) {
     const double r = std::round(Value);
-    // 2^63 itself is not representable; the bound keeps the conversion defined.
-    if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0))
-        ConvertError(dbtext::SInvalidIntegerValue, FloatToStr(Value), this);
+    if (!FitsInt64(r)) ConvertError(dbtext::SInvalidIntegerValue, FloatToStr(Value), this);
     SetAsLargeIntValue(static_cast<int64_t>(r));
 }
 
@@ -254,12 +255,7 @@ Variant TLargeintField::GetAsVariant() const {
     return Variant(v);
 }
 
-void TLargeintField::SetAsVariantValue(const Variant& Value) {
-    if (dbvar::IsNullish(Value))
-        Clear();
-    else
-        SetAsLargeIntValue(dbvar::ToInt64(Value));
-}
+void TLargeintField::SetAsVariantValue(const Variant& Value) { SetWholeNumberVariant(Value); }
 
 // ---------------------------------------------------------------- TFloatField
 
@@ -284,8 +280,7 @@ void TFloatField::SetAsStringValue(const std::string& Value) {
 
 int32_t TFloatField::GetAsInteger() const {
     const double r = std::round(GetAsFloat());
-    if (!(r >= static_cast<double>(INT32_MIN) && r <= static_cast<double>(INT32_MAX)))
-        ConvertError(dbtext::SInvalidIntegerValue, FloatToStr(r), this);
+    if (!FitsInt32(r)) ConvertError(dbtext::SInvalidIntegerValue, FloatToStr(r), this);
     return static_cast<int32_t>(r);
 }
 
@@ -293,8 +288,7 @@ void TFloatField::SetAsIntegerValue(int32_t Value) { SetAsFloatValue(Value); }
 
 int64_t TFloatField::GetAsLargeInt() const {
     const double r = std::round(GetAsFloat());
-    if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0))
-        ConvertError(dbtext::SInvalidIntegerValue, FloatToStr(r), this);
+    if (!FitsInt64(r)) ConvertError(dbtext::SInvalidIntegerValue, FloatToStr(r), this);
     return static_cast<int64_t>(r);
 }
 
@@ -600,7 +594,7 @@ std::string TVariantField::GetAsString() const {
 void TVariantField::SetAsStringValue(const std::string& Value) { SetAsVariantValue(Variant(Value)); }
 int32_t TVariantField::GetAsInteger() const {
     const int64_t v = GetAsLargeInt();
-    if (v < INT32_MIN || v > INT32_MAX) ConvertError(dbtext::SInvalidIntegerValue, IntToStr(v), this);
+    if (!FitsInt32(v)) ConvertError(dbtext::SInvalidIntegerValue, IntToStr(v), this);
     return static_cast<int32_t>(v);
 }
 void TVariantField::SetAsIntegerValue(int32_t Value) { SetAsVariantValue(Variant(Value)); }

@@ -49,6 +49,12 @@ public:
     const std::string& DisplayFormat() const { return displayFormat_; }
     void SetDisplayFormat(const std::string& Value) { displayFormat_ = Value; }
 
+protected:
+    // The setters of the whole-number fields: an empty text or a NULL clears, anything
+    // else goes through SetAsLargeIntValue (a text that is no whole number raises).
+    void SetWholeNumberText(const std::string& Value);
+    void SetWholeNumberVariant(const Variant& Value);
+
 private:
     std::string displayFormat_;
 };
