@@ -35,4 +35,17 @@ protected:
     void LayoutChanged() override { log.push_back("layout-changed"); }
 };
 
+// A numbered dataset that a recording link holding `window` rows sees through a data
+// source; the test opens it.
+struct LinkedRows {
+    LinkedRows(int rows, int window) : ds(NumberedDataSet(rows)) {
+        link.SetBufferCount(window);
+        link.SetDataSource(&source);
+        source.SetDataSet(ds.get());
+    }
+    std::unique_ptr<MemoryDataSet> ds;
+    TDataSource source{nullptr};
+    RecordingLink link;
+};
+
 }  // namespace velmysql::test

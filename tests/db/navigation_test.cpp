@@ -17,12 +17,9 @@ class Navigation : public ::testing::TestWithParam<NavCase> {};
 
 TEST_P(Navigation, WalksBothWaysWithoutReallocating) {
     const NavCase c = GetParam();
-    auto ds = NumberedDataSet(c.rows);
-    TDataSource source(nullptr);
-    RecordingLink link;
-    link.SetBufferCount(c.window);
-    link.SetDataSource(&source);
-    source.SetDataSet(ds.get());
+    LinkedRows rows(c.rows, c.window);
+    auto& ds = rows.ds;
+    auto& link = rows.link;
     ds->Open();
 
     EXPECT_EQ(ds->BufferCount(), c.window);
@@ -75,12 +72,8 @@ INSTANTIATE_TEST_SUITE_P(RowsAndWindows, Navigation,
                          });
 
 TEST(NavigationTest, JumpsKeepTheWindowConsistent) {
-    auto ds = NumberedDataSet(50);
-    TDataSource source(nullptr);
-    RecordingLink link;
-    link.SetBufferCount(5);
-    link.SetDataSource(&source);
-    source.SetDataSet(ds.get());
+    LinkedRows rows(50, 5);
+    auto& ds = rows.ds;
     ds->Open();
 
     ds->MoveBy(20);
@@ -98,12 +91,9 @@ TEST(NavigationTest, JumpsKeepTheWindowConsistent) {
 }
 
 TEST(NavigationTest, WindowFollowsTheLinksBufferCount) {
-    auto ds = NumberedDataSet(30);
-    TDataSource source(nullptr);
-    RecordingLink link;
-    link.SetBufferCount(8);
-    link.SetDataSource(&source);
-    source.SetDataSet(ds.get());
+    LinkedRows rows(30, 8);
+    auto& ds = rows.ds;
+    auto& link = rows.link;
     ds->Open();
     ds->MoveBy(12);
     ASSERT_EQ(ds->FieldByName("ID")->AsInteger(), 13);

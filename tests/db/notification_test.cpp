@@ -47,12 +47,9 @@ TEST(NotificationTest, DisableControlsHoldsEventsUntilEnabled) {
 }
 
 TEST(NotificationTest, LinksHearScrollsEditsAndFieldChanges) {
-    auto ds = NumberedDataSet(5);
-    TDataSource source(nullptr);
-    RecordingLink link;
-    link.SetBufferCount(2);
-    link.SetDataSource(&source);
-    source.SetDataSet(ds.get());
+    LinkedRows rows(5, 2);
+    auto& ds = rows.ds;
+    auto& link = rows.link;
     ds->Open();
     link.log.clear();
     ds->Next();                // inside the window
@@ -64,7 +61,7 @@ TEST(NotificationTest, LinksHearScrollsEditsAndFieldChanges) {
                                                    "record-changed NAME", "not-editing", "dataset-changed"}));
     // A detached data source tells its links they are inactive.
     link.log.clear();
-    source.SetDataSet(nullptr);
+    rows.source.SetDataSet(nullptr);
     EXPECT_EQ(link.log, (std::vector<std::string>{"inactive"}));
     EXPECT_FALSE(link.Active());
 }
