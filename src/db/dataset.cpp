@@ -352,38 +352,31 @@ bool TDataSet::IsEmpty() const { return activeRecord_ >= recordCount_; }
 
 bool TDataSet::IsSequenced() { return true; }
 
-void TDataSet::First() {
-    CheckBrowseMode();
-    DoBeforeScroll();
-    ClearBuffers();
-    try {
-        InternalFirst();
-        GetNextRecord();
-        GetNextRecords();
-    } catch (...) {
-        bof_ = true;
-        DataEvent(deDataSetChange, 0);
-        throw;
-    }
-    bof_ = true;
-    DataEvent(deDataSetChange, 0);
-    DoAfterScroll();
-}
+void TDataSet::First() { ScrollToEnd(false); }
+void TDataSet::Last() { ScrollToEnd(true); }
 
-void TDataSet::Last() {
+void TDataSet::ScrollToEnd(bool ToLast) {
     CheckBrowseMode();
     DoBeforeScroll();
     ClearBuffers();
+    // Whatever the cursor managed to read, the window now starts (ends) at an edge.
+    bool& edge = ToLast ? eof_ : bof_;
     try {
-        InternalLast();
-        GetPriorRecord();
-        GetPriorRecords();
+        if (ToLast) {
+            InternalLast();
+            GetPriorRecord();
+            GetPriorRecords();
+        } else {
+            InternalFirst();
+            GetNextRecord();
+            GetNextRecords();
+        }
     } catch (...) {
-        eof_ = true;
+        edge = true;
         DataEvent(deDataSetChange, 0);
         throw;
     }
-    eof_ = true;
+    edge = true;
     DataEvent(deDataSetChange, 0);
     DoAfterScroll();
 }

@@ -323,6 +323,8 @@ private:
 
     void DoInternalOpen();
     void OpenCursorComplete();
+    // First and Last: the cursor to one end, the window filled from there.
+    void ScrollToEnd(bool ToLast);
     void SetBufListSize(int Value);
     void MoveBuffer(int CurIndex, int NewIndex);
     void BeginInsertAppend();
