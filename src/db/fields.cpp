@@ -1,5 +1,6 @@
 #include "velmysql/db/fields.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -44,10 +45,15 @@ void TStringField::CheckTypeSize(int Value) {
 }
 
 bool TStringField::GetValue(std::string& Value) const {
-    std::vector<char> buffer(static_cast<size_t>(Size()) + 1, '\0');
-    if (!GetData(buffer.data())) return false;
-    buffer.back() = '\0';
-    Value.assign(buffer.data());
+    // Read straight into Value (one allocation per read, not two); the text ends at its
+    // first NUL and never runs past Size bytes.
+    const size_t size = static_cast<size_t>(Size());
+    Value.assign(size + 1, '\0');
+    if (!GetData(Value.data())) {
+        Value.clear();
+        return false;
+    }
+    Value.resize(std::min(std::strlen(Value.c_str()), size));
     if (fixedChar_) {
         size_t end = Value.find_last_not_of(' ');
         Value.erase(end == std::string::npos ? 0 : end + 1);
