@@ -1,10 +1,9 @@
 #include "velmysql/drivers/connect_options.h"
 
 #include "drivers/text_helpers.h"
+#include "velmysql/rtl/strings.h"
 
 namespace velmysql {
-
-using drivers_detail::EqualsNoCase;
 
 namespace {
 
@@ -25,7 +24,7 @@ std::optional<std::string> FindOptionValue(const std::vector<std::string>& lines
     for (const std::string& line : lines) {
         std::size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
-        if (EqualsNoCase(std::string_view(line).substr(0, eq), key)) return line.substr(eq + 1);
+        if (SameText(std::string_view(line).substr(0, eq), key)) return line.substr(eq + 1);
     }
     return std::nullopt;
 }
@@ -36,7 +35,7 @@ MySQLConnectOptions ParseConnectOptions(const std::vector<std::string>& lines) {
     o.readTimeout = NumberOption(lines, "read_timeout", 300);
     o.writeTimeout = NumberOption(lines, "write_timeout", 300);
     auto protocol = FindOptionValue(lines, "protocol");
-    o.pipe = FindOptionValue(lines, "pipe").has_value() || (protocol && EqualsNoCase(*protocol, "pipe"));
+    o.pipe = FindOptionValue(lines, "pipe").has_value() || (protocol && SameText(*protocol, "pipe"));
     o.reconnect = NumberOption(lines, "autoreconnect", 1);
     return o;
 }
@@ -44,7 +43,7 @@ MySQLConnectOptions ParseConnectOptions(const std::vector<std::string>& lines) {
 bool IsConnectOptionLine(std::string_view line) {
     std::string_view name = line.substr(0, line.find('='));
     for (std::string_view key : kConnectKeys)
-        if (EqualsNoCase(name, key)) return true;
+        if (SameText(name, key)) return true;
     return false;
 }
 

@@ -12,13 +12,6 @@ namespace velmysql::drivers_detail {
 
 inline char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-inline bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-    return true;
-}
-
 // A whole number: an optional sign and decimal digits whose value fits into 32 bits.
 inline std::optional<std::int32_t> WholeNumber(std::string_view s) {
     std::size_t i = 0;

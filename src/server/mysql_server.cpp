@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "server/driver_factory.h"
+#include "velmysql/drivers/connect_options.h"
 #include "velmysql/db/dataset.h"
 #include "velmysql/drivers/mysql_library.h"
 #include "velmysql/rtl/dialogs.h"
@@ -23,15 +24,6 @@ constexpr const char* kBasedirWarning =
     "specify a basedir to a valid mysql database for the embedded server, your application my become unstable, "
     "in this case your application will be your IDE. See the component helpfile on Embeddeding mysql server for "
     "more information.";
-
-bool HasOptionKey(const TStrings& lines, std::string_view key) {
-    for (int i = 0; i < lines.Count(); ++i) {
-        const std::string line = lines[i];
-        size_t eq = line.find('=');
-        if (eq != std::string::npos && SameText(std::string_view(line).substr(0, eq), key)) return true;
-    }
-    return false;
-}
 
 // Reads a port text; false when it is not a whole number a port can hold.
 bool ParsePort(const std::string& text, std::uint16_t& port) {
@@ -222,7 +214,7 @@ void TMySQLServer::ActivateConnection() {
 void TMySQLServer::SetConnected(bool Value) {
     const bool reading = ComponentState().Contains(csReading) || ComponentState().Contains(csLoading);
     if (Value && !reading && !GetConnected() && ComponentState().Contains(csDesigning) && driverKind_ == dtEmbedded &&
-        driver_ && !HasOptionKey(driver_->Options(), "basedir")) {
+        driver_ && !FindOptionValue(driver_->OptionLines(), "basedir")) {
         if (!WarningYesAbort(kBasedirWarning)) return;
     }
     TCustomConnection::SetConnected(Value);
