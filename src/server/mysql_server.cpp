@@ -3,6 +3,7 @@
 #include "velmysql/server/mysql_server.h"
 
 #include <charconv>
+#include <utility>
 
 #include "server/driver_factory.h"
 #include "velmysql/drivers/connect_options.h"
@@ -237,38 +238,33 @@ void TMySQLServer::DoConnect() {
     // The database may not exist yet: connect without it and create it below.
     const bool autoCreate = options_.Contains(soAutoCreate);
     std::string remembered;
-    if (autoCreate && !databaseName_.empty()) {
-        remembered = databaseName_;
-        databaseName_.clear();
-    }
+    if (autoCreate) remembered = std::exchange(databaseName_, std::string());
     try {
         serverHandle_ = AllocConnection();
     } catch (...) {
         // A failed connect must not lose the name the application set.
-        if (!remembered.empty()) databaseName_ = remembered;
+        if (autoCreate) databaseName_ = remembered;
         throw;
     }
+    // The name goes back at once (nothing below connects again); the database script
+    // creates it before it is selected.
+    if (autoCreate) databaseName_ = remembered;
 
     // The operations run below must not close the connection that is being made.
     connecting_ = true;
     try {
         const int serverVersion = driver_->ServerVersion();
         if (serverVersion < 32100) {
-            if (!remembered.empty()) databaseName_ = remembered;
             DoDisconnect();
             MySQLError(driver_.get(), nullptr, -1,
                        "Only compatible with MySQL Server 3.21.xx and higher. Your version: " +
                            std::to_string(serverVersion),
                        -1, -1);
         }
-        if (autoCreate) {
-            if (!remembered.empty()) databaseName_ = remembered;
-            CreateDatabase(true);
-        }
+        if (autoCreate) CreateDatabase(true);
         if (!options_.Contains(coConnectWithDB) && !databaseName_.empty()) SetDatabaseName(databaseName_);
     } catch (...) {
         connecting_ = false;
-        if (!remembered.empty()) databaseName_ = remembered;
         if (driver_ && serverHandle_ != nullptr) driver_->Close(serverHandle_);
         serverHandle_ = nullptr;
         throw;

@@ -25,7 +25,6 @@ public:
     ResultGuard(const ResultGuard&) = delete;
     ResultGuard& operator=(const ResultGuard&) = delete;
     MySQLResultHandle* get() const { return result_; }
-    void Close() { driver_.CloseQuery(result_); }
 
 private:
     TMySQLBase& driver_;
@@ -134,28 +133,28 @@ std::string TMySQLServer::ConnectionDatabase(MySQLConnectionHandle* Handle) {
     return database;
 }
 
-bool TMySQLServer::FillList(const std::string& Statement, TStrings& List, MySQLConnectionHandle* Handle) {
+void TMySQLServer::FillList(const std::string& Statement, TStrings& List, MySQLConnectionHandle* Handle) {
+    bool filled = false;
     List.BeginUpdate();
     try {
         List.Clear();
+        // The result is freed when this block ends, before the close-on-children test.
         ResultGuard result(*driver_, driver_->OpenQuery(Handle != nullptr ? Handle : serverHandle_, Statement));
-        if (result.get() == nullptr) {
-            List.EndUpdate();
-            return false;
+        if (result.get() != nullptr) {
+            filled = true;
+            while (MySQLRow row = driver_->RetrieveRow(result.get())) {
+                unsigned long length = 0;
+                const char* value = FirstValue(row, driver_->RetrieveRowFieldLenghts(result.get()), length);
+                List.Add(CatalogueName(value ? std::string(value, length) : std::string()));
+            }
         }
-        while (MySQLRow row = driver_->RetrieveRow(result.get())) {
-            unsigned long length = 0;
-            const char* value = FirstValue(row, driver_->RetrieveRowFieldLenghts(result.get()), length);
-            List.Add(CatalogueName(value ? std::string(value, length) : std::string()));
-        }
-        result.Close();
     } catch (...) {
         List.EndUpdate();
         throw;
     }
     List.EndUpdate();
-    CloseOnChildrenTest();
-    return true;
+    // A statement without a result leaves the list empty and the connection as it is.
+    if (filled) CloseOnChildrenTest();
 }
 
 void TMySQLServer::GetDatabaseNames(TStrings& List) {

@@ -419,12 +419,14 @@ TEST_F(ServerTest, AutoCreateConnectsWithoutTheDatabaseAndCreatesIt) {
 }
 
 TEST_F(ServerTest, FailedConnectKeepsTheDatabaseNameOfAutoCreate) {
-    server->SetOptions(server->Options() + TMySQLServerOptions{soAutoCreate});
     server->SetDatabaseName("shop");
     Fake().connectFails = true;
-    EXPECT_THROW(server->Connect(), EMySQLError);
-    EXPECT_FALSE(server->Connected());
-    EXPECT_EQ(server->DatabaseName(), "shop");
+    for (bool autoCreate : {false, true}) {
+        if (autoCreate) server->SetOptions(server->Options() + TMySQLServerOptions{soAutoCreate});
+        EXPECT_THROW(server->Connect(), EMySQLError);
+        EXPECT_FALSE(server->Connected());
+        EXPECT_EQ(server->DatabaseName(), "shop") << "soAutoCreate " << autoCreate;
+    }
     Fake().connectFails = false;
     server->Connect();
     EXPECT_EQ(Statements().at(0), "create database if not exists shop;");

@@ -182,7 +182,7 @@ private:
     void DisconnectForSwitch();
     void CloseOnChildrenTest();
     // Reads the first column of every row of a statement into List.
-    bool FillList(const std::string& Statement, TStrings& List, MySQLConnectionHandle* Handle);
+    void FillList(const std::string& Statement, TStrings& List, MySQLConnectionHandle* Handle);
     int LockQuery(const std::string& Statement);
     // "create database NAME" or "drop database NAME" (the name formatted by the driver).
     void DatabaseStatement(const std::string& Verb, const std::string& Name, MySQLConnectionHandle* Handle);
