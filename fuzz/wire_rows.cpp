@@ -20,12 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TMYSQL_DATA list(columns);
     // The input is several rows separated by where each parse ended.
     while (!bytes.empty()) {
-        std::size_t used = 0;
         bool ok = ParseRow(bytes, columns, [&](unsigned i, const unsigned char* d, std::size_t n, bool isNull) {
             values[i] = isNull ? nullptr : d;
             lengths[i] = n;
-            used = static_cast<std::size_t>((isNull ? d : d + n) - reinterpret_cast<const unsigned char*>(bytes.data()));
-            if (isNull) used = 0;
         });
         if (!ok) break;
         TMysqlRowNode* node = list.append(values.data(), lengths.data());
@@ -41,7 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t consumed = 1;
         for (unsigned i = 0; i < columns; ++i)
             if (values[i]) consumed = std::max<std::size_t>(consumed, static_cast<std::size_t>(values[i] - reinterpret_cast<const unsigned char*>(bytes.data())) + lengths[i]);
-        (void)used;
         bytes.remove_prefix(std::min(consumed, bytes.size()));
     }
     return 0;

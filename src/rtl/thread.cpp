@@ -37,7 +37,7 @@ SyncQueue& Sync() {
 std::atomic<TThreadID> mainID{0};
 
 // The thread that runs the library's static initialisation is the main thread.
-const bool mainThreadRecorded = [] {
+[[maybe_unused]] const bool mainThreadRecorded = [] {
     SetMainThread();
     return true;
 }();
@@ -62,7 +62,6 @@ bool IsMultiThread() { return multiThread.load(); }
 
 bool CheckSynchronize(uint32_t TimeoutMs) {
     if (!IsMainThread()) throw EThread("CheckSynchronize called from a thread other than the main thread");
-    (void)mainThreadRecorded;
     SyncQueue& q = Sync();
     std::deque<std::shared_ptr<SyncItem>> batch;
     {

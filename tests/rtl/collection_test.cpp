@@ -48,7 +48,7 @@ protected:
 
 TEST(Collection, ItemsKeepIdentityOrderAndNotify) {
     TLoggedCollection c;
-    auto* a = c.Add("a");
+    c.Add("a");
     auto* b = c.Add("b");
     c.Add("c");
     EXPECT_EQ(c.Names(), (std::vector<std::string>{"a", "b", "c"}));
@@ -62,7 +62,6 @@ TEST(Collection, ItemsKeepIdentityOrderAndNotify) {
     EXPECT_EQ(c.FindItemID(0), nullptr);
     delete b;  // an item freed directly leaves its collection
     EXPECT_EQ(c.Names(), (std::vector<std::string>{"c"}));
-    (void)a;
     EXPECT_THROW(c.Items(5), Exception);
     EXPECT_THROW(c.Insert(3), Exception);
     c.Insert(0);
