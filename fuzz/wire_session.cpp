@@ -42,10 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 walk(*r);
             }
             if (auto u = c.query("select 2", false, done)) {
-                for (int i = 0; i < 100000 && !u->Eof(); ++i) {
+                // Every value is read after every reply, the failed and the last one
+                // included: a row that did not parse must leave nothing stale behind.
+                for (int i = 0; i < 100000; ++i) {
                     walk(*u);
+                    if (u->Eof()) break;
                     u->Next();
                 }
+                walk(*u);
             }
             if (auto u = c.query("select 3", false, done)) u->Next();  // destroyed with rows unread
             c.change_user("other", "pw", "db");

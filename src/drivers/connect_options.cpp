@@ -7,8 +7,8 @@ namespace velmysql {
 
 namespace {
 
-constexpr std::string_view kConnectKeys[] = {"connect_timeout", "read_timeout", "write_timeout",
-                                             "pipe",            "protocol",     "autoreconnect"};
+constexpr std::string_view kConnectKeys[] = {"connect_timeout", "read_timeout", "write_timeout",     "pipe",
+                                             "protocol",        "autoreconnect", "max_allowed_packet"};
 
 std::optional<std::uint32_t> NumberOption(const std::vector<std::string>& lines, std::string_view key,
                                           std::int32_t fallback) {
@@ -37,6 +37,10 @@ MySQLConnectOptions ParseConnectOptions(const std::vector<std::string>& lines) {
     auto protocol = FindOptionValue(lines, "protocol");
     o.pipe = FindOptionValue(lines, "pipe").has_value() || (protocol && SameText(*protocol, "pipe"));
     o.reconnect = NumberOption(lines, "autoreconnect", 1);
+    if (auto value = FindOptionValue(lines, "max_allowed_packet")) {
+        auto n = drivers_detail::WholeNumber(*value);
+        o.maxAllowedPacket = n && *n > 0 ? static_cast<std::uint64_t>(*n) : std::uint64_t(1) << 30;
+    }
     return o;
 }
 

@@ -115,6 +115,11 @@ void TMySQLBase::ApplyConnectOptions(MySQLConnectionHandle* handle) {
         std::uint32_t on = *o.reconnect != 0 ? 1 : 0;
         api_.mysql_options(handle, MYSQL_OPT_RECONNECT, &on);
     }
+    if (o.maxAllowedPacket) {
+        // Passed as an unsigned long, the width the client library reads.
+        unsigned long bytes = static_cast<unsigned long>(*o.maxAllowedPacket);
+        api_.mysql_options(handle, MYSQL_OPT_MAX_ALLOWED_PACKET, &bytes);
+    }
 }
 
 MySQLConnectionHandle* TMySQLBase::Open(const std::string& host, const std::string& user,
@@ -229,12 +234,24 @@ MySQLResultHandle* TMySQLBase::OpenQuery(MySQLConnectionHandle* handle, std::str
     if (handle == nullptr) return nullptr;
     if (api_.mysql_real_query(handle, sql.data(), static_cast<unsigned long>(sql.size())) != 0)
         RaiseHandleError(handle);
-    return api_.mysql_use_result(handle);
+    MySQLResultHandle* result = api_.mysql_use_result(handle);
+    // No result and an error: reading the rows could not start (the statement itself
+    // succeeded); that is a failure, not a statement without rows.
+    if (result == nullptr && api_.mysql_errno(handle) != 0) RaiseHandleError(handle);
+    if (result != nullptr) {
+        std::lock_guard<std::mutex> lock(resultsLock_);
+        resultConnections_[result] = handle;
+    }
+    return result;
 }
 
 void TMySQLBase::CloseQuery(MySQLResultHandle*& result) {
     if (result == nullptr) return;
     EnsureLoaded();
+    {
+        std::lock_guard<std::mutex> lock(resultsLock_);
+        resultConnections_.erase(result);
+    }
     api_.mysql_free_result(result);
     result = nullptr;
 }
@@ -254,7 +271,19 @@ std::uint64_t TMySQLBase::RetrieveRowCount(MySQLResultHandle* result) {
 MySQLRow TMySQLBase::RetrieveRow(MySQLResultHandle* result) {
     EnsureLoaded();
     if (result == nullptr) return nullptr;
-    return api_.mysql_fetch_row(result);
+    MySQLRow row = api_.mysql_fetch_row(result);
+    if (row != nullptr) return row;
+    // No row: the end of the result, or a read that failed (an error packet from the
+    // server in the middle of the rows, a lost connection). The C API tells the two apart
+    // only through the connection's error number.
+    MySQLConnectionHandle* handle = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(resultsLock_);
+        auto it = resultConnections_.find(result);
+        if (it != resultConnections_.end()) handle = it->second;
+    }
+    if (handle != nullptr && api_.mysql_errno(handle) != 0) RaiseHandleError(handle);
+    return nullptr;
 }
 
 MySQLLengths TMySQLBase::RetrieveRowFieldLenghts(MySQLResultHandle* result) {

@@ -1,5 +1,6 @@
 // Reading a field descriptor in the layout of the loaded client's series.
 
+#include <cstddef>
 #include <cstring>
 
 #include "velmysql/drivers/mysql_base.h"
@@ -22,7 +23,10 @@ TMysql_FieldDef FromClientField(const void* source, int clientVersion) {
     using namespace drivers_detail;
     TMysql_FieldDef f;
     if (clientVersion >= kFieldLayout411) {
-        auto s = ReadLayout<TMysql_FieldDef>(source);
+        // Series before 5.1 end their structure at the type: only the members every
+        // series of this layout has are read, never the extension pointer after them.
+        TMysql_FieldDef s;
+        std::memcpy(static_cast<void*>(&s), source, offsetof(TMysql_FieldDef, extension));
         f.name = s.name;
         f.org_name = s.org_name;
         f.table = s.table;

@@ -176,7 +176,7 @@ bool TMysqlClient::connect(const std::string& host, const std::string& user, con
     login.reserve(32 + kMaxUserName + 1 + 21 + kMaxDbName + 1);
     if (flags & CLIENT_PROTOCOL_41) {
         put4(login, flags);
-        put4(login, MAX_ALLOWED_PACKET);
+        put4(login, static_cast<std::uint32_t>(std::min<std::size_t>(net_.GetMaxAllowedPacket(), 0xFFFFFFFFu)));
         login.push_back('\0');
         login.append(23, '\0');
     } else {
@@ -251,6 +251,14 @@ bool TMysqlClient::mysql_autenticate() {
         len = net_.net_safe_read();
         if (len < 0) return false;
     }
+    // Only an OK packet ends the exchange; anything else (a third switch request, a
+    // packet of more authentication data) leaves the server in a state this client does
+    // not know, so the connection is given up.
+    if (net_.read_pos()[0] != 0) {
+        setError(CR_SERVER_HANDSHAKE_ERR, ClientErrorText(CR_SERVER_HANDSHAKE_ERR));
+        net_.net_close();
+        return false;
+    }
     return true;
 }
 
@@ -270,7 +278,10 @@ void TMysqlClient::close() {
     status_ = MYSQL_STATUS_READY;
     serverVersion_.clear();
     info_.clear();
-    serverStatus_ = SERVER_STATUS_AUTOCOMMIT;
+    // An open transaction is remembered across the close: the work it held is gone with
+    // the connection, so the next command must not reconnect and carry on as if nothing
+    // was lost (reconnect refuses once and forgets it).
+    serverStatus_ = SERVER_STATUS_AUTOCOMMIT | (serverStatus_ & SERVER_STATUS_IN_TRANS);
     if (GetConnected()) {
         free_old_query();
         const bool saved = reconnect_;
@@ -287,9 +298,26 @@ void TMysqlClient::close() {
 
 // --- commands ---------------------------------------------------------------------
 
+bool TMysqlClient::refusesSize(std::size_t argumentLength) {
+    // The command byte makes the payload one longer than the argument.
+    if (argumentLength < net_.GetMaxAllowedPacket()) return false;
+    setError(ER_NET_PACKET_TOO_LARGE, PACKET_TOO_LARGE_TEXT);
+    return true;
+}
+
 int TMysqlClient::simple_command(TEnumServerCommand command, const void* argument, std::size_t length,
                                  bool skipCheck, bool retry) {
-    if (!GetConnected() && !reconnect()) return -1;
+    // Refused before anything is sent: the connection stays as it is.
+    if (refusesSize(length)) return -1;
+    if (!GetConnected()) {
+        // A connection that is gone and may not be made again is reported as gone; a
+        // reconnect that was tried and failed leaves the connect's own error.
+        const bool tries = reconnect_ && !(serverStatus_ & SERVER_STATUS_IN_TRANS);
+        if (!reconnect()) {
+            if (!tries) setError(CR_SERVER_GONE_ERROR, ClientErrorText(CR_SERVER_GONE_ERROR));
+            return -1;
+        }
+    }
     if (status_ != MYSQL_STATUS_READY) {
         setError(CR_COMMANDS_OUT_OF_SYNC, ClientErrorText(CR_COMMANDS_OUT_OF_SYNC));
         return -1;
@@ -317,7 +345,9 @@ int TMysqlClient::simple_command(TEnumServerCommand command, const void* argumen
     // it once and must not see it twice.
     const bool lost = net_.Getlast_errorno() == CR_SERVER_LOST;
     if (lost) close();
-    if (retry && lost) return simple_command(command, argument, length, skipCheck, false);
+    // The repeat goes to a new connection only where reconnecting loses nothing; inside
+    // a transaction the loss itself (2013) is the answer.
+    if (retry && lost && reconnect()) return simple_command(command, argument, length, skipCheck, false);
     return -1;
 }
 
@@ -414,6 +444,7 @@ bool TMysqlClient::change_user(const std::string& user, const std::string& passw
 
 int TMysqlClient::realquery(std::string_view q) {
     if (q.empty()) return 0;
+    if (refusesSize(q.size())) return 1;
     if (reconnect_ && !ping()) return 1;
     requestedFile_ = LocalInfileName(q);
     if (simple_command(COM_QUERY, q.data(), q.size(), true, reconnect_) != 0) {

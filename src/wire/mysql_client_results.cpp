@@ -1,5 +1,6 @@
 // The session's side of result sets: rows, descriptors, stored and used results.
 
+#include <algorithm>
 #include <cstring>
 
 #include "velmysql/wire/mysql_client.h"
@@ -65,6 +66,10 @@ int TMysqlClient::read_one_row(unsigned columns, std::vector<char*>& row, unsign
         std::size_t n;
         bool isNull;
         if (!r.value(d, n, isNull)) {
+            // The values not yet parsed still point into the previous row's copy, which
+            // the copy above may have replaced: the row is emptied.
+            std::fill(row.begin(), row.end(), nullptr);
+            std::fill(lengths, lengths + columns, 0);
             net_.net_malformed();
             return -1;
         }

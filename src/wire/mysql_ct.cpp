@@ -2,7 +2,7 @@
 
 namespace velmysql {
 
-std::int32_t NET_READ_TIMEOUT = 30;
+std::atomic<std::int32_t> NET_READ_TIMEOUT{30};
 std::string MYSQL_NAMEDPIPE_PATH = "/run/mysqld/mysqld.sock";
 
 }  // namespace velmysql

@@ -72,6 +72,12 @@ int mysql_options(MySQLConnectionHandle* mysql, int option, const void* arg) {
             c->SetReconnect(on != 0);
             break;
         }
+        case MYSQL_OPT_MAX_ALLOWED_PACKET: {
+            unsigned long bytes = 0;
+            if (arg != nullptr) std::memcpy(&bytes, arg, sizeof bytes);
+            if (bytes != 0) c->SetMaxAllowedPacket(bytes);
+            break;
+        }
         default:
             break;
     }

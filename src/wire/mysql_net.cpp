@@ -10,8 +10,9 @@
 namespace velmysql {
 
 namespace {
-constexpr std::size_t kMaxBuffer = 0x1000000;  // a buffer reaching this size is refused
 constexpr std::size_t kMinCompress = 50;
+// Largest block sent straight from a caller's bytes as one compressed frame.
+constexpr std::size_t kDirectCompressed = std::size_t(1) << 20;
 
 void put3(unsigned char* p, std::size_t v) {
     p[0] = static_cast<unsigned char>(v);
@@ -53,6 +54,7 @@ std::int32_t TMysqlNet::net_close() {
     unpackedLength_ = readOffset_ = remaining_ = 0;
     frame_.clear();
     frame_.shrink_to_fit();
+    std::vector<unsigned char>().swap(joined_);
     return r;
 }
 
@@ -61,41 +63,73 @@ void TMysqlNet::net_clear() {
     writePos_ = 0;
 }
 
+// The header of one physical packet of a logical one; inside compressed frames the
+// sequence byte is 0.
+void TMysqlNet::writeHeader(unsigned char* header, std::size_t length) {
+    put3(header, length);
+    header[3] = compress_ ? 0 : pktNr_++;
+}
+
+// The rest of a logical packet after what its first physical packet carried: full
+// packets while at least 0xFFFFFF bytes are left, then a shorter one, which is empty
+// when the payload ends exactly on a packet boundary.
+int TMysqlNet::writeContinuation(const unsigned char* p, std::size_t n) {
+    unsigned char header[4];
+    while (n >= MAX_PACKET_LENGTH) {
+        writeHeader(header, MAX_PACKET_LENGTH);
+        if (net_write_buff(header, 4) != 0 || net_write_buff(p, MAX_PACKET_LENGTH) != 0) return 1;
+        p += MAX_PACKET_LENGTH;
+        n -= MAX_PACKET_LENGTH;
+    }
+    writeHeader(header, n);
+    return net_write_buff(header, 4) != 0 || net_write_buff(p, n) != 0 ? 1 : 0;
+}
+
 int TMysqlNet::my_net_write(const void* payload, std::size_t n) {
-    if (n >= MAX_PACKET_LENGTH) {
+    if (n > maxAllowedPacket_) {
         vio_.last_errno = ER_NET_PACKET_TOO_LARGE;
         return 1;
     }
-    unsigned char header[4];
-    put3(header, n);
-    header[3] = compress_ ? 0 : pktNr_++;
-    if (net_write_buff(header, 4) != 0 || net_write_buff(payload, n) != 0) return 1;
-    return 0;
+    return writeContinuation(static_cast<const unsigned char*>(payload), n);
 }
 
 int TMysqlNet::net_write_command(std::uint8_t command, const void* argument, std::size_t n) {
-    if (n >= MAX_PACKET_LENGTH) {
+    if (n >= maxAllowedPacket_) {
         vio_.last_errno = ER_NET_PACKET_TOO_LARGE;
         return 1;
     }
+    auto p = static_cast<const unsigned char*>(argument);
+    // The command byte and as much of the argument as fits make the first packet.
+    const std::size_t first = std::min<std::size_t>(n, MAX_PACKET_LENGTH - 1);
     unsigned char header[5];
-    put3(header, n + 1);
-    header[3] = compress_ ? 0 : pktNr_++;
+    writeHeader(header, first + 1);
     header[4] = command;
-    if (net_write_buff(header, 5) != 0 || net_write_buff(argument, n) != 0 || net_flush() != 0) return 1;
-    return 0;
+    if (net_write_buff(header, 5) != 0 || net_write_buff(p, first) != 0) return 1;
+    if (first + 1 == MAX_PACKET_LENGTH && writeContinuation(p + first, n - first) != 0) return 1;
+    return net_flush() != 0 ? 1 : 0;
 }
 
 int TMysqlNet::net_write_buff(const void* bytes, std::size_t n) {
     if (!buff_) return 1;
     auto p = static_cast<const unsigned char*>(bytes);
-    while (n > capacity_ - writePos_) {
-        std::size_t room = capacity_ - writePos_;
-        std::memcpy(buff_.get() + writePos_, p, room);
-        p += room;
-        n -= room;
-        if (net_real_write(buff_.get(), capacity_) != 0) return 1;
-        writePos_ = 0;
+    if (n > capacity_ - writePos_) {
+        // Fill and send what is collected; then more than a buffer's worth goes out
+        // straight from the caller's bytes instead of piecewise through the buffer.
+        if (writePos_ != 0) {
+            const std::size_t room = capacity_ - writePos_;
+            std::memcpy(buff_.get() + writePos_, p, room);
+            p += room;
+            n -= room;
+            if (net_real_write(buff_.get(), capacity_) != 0) return 1;
+            writePos_ = 0;
+        }
+        while (n > capacity_) {
+            // Each block sent becomes one compressed frame: keep those moderate.
+            const std::size_t chunk = compress_ ? std::min(n, kDirectCompressed) : n;
+            if (net_real_write(p, chunk) != 0) return 1;
+            p += chunk;
+            n -= chunk;
+        }
     }
     if (n > 0) std::memcpy(buff_.get() + writePos_, p, n);
     writePos_ += n;
@@ -197,6 +231,11 @@ std::int32_t TMysqlNet::my_real_read(std::uint32_t& uncompressedLength) {
     ++pktNr_;
     std::size_t len = header[0] | (std::size_t(header[1]) << 8) | (std::size_t(header[2]) << 16);
     if (compress_) uncompressedLength = ParseFrameHeader(header).uncompressedLength;
+    if (!compress_ && readOffset_ + len > maxAllowedPacket_) {
+        // The packet joined so far would pass the size this session accepts.
+        vio_.last_errno = ER_NET_PACKET_TOO_LARGE;
+        return -1;
+    }
     std::size_t needed = std::max<std::size_t>(len, uncompressedLength) + readOffset_;
     if (needed >= capacity_ && !net_realloc(needed + 1)) return -1;
     if (compress_ && uncompressedLength != 0) {
@@ -222,23 +261,71 @@ std::int32_t TMysqlNet::my_real_read(std::uint32_t& uncompressedLength) {
 
 std::int32_t TMysqlNet::my_net_read() {
     if (!compress_) {
-        std::uint32_t u;
-        std::int32_t len = my_real_read(u);
-        if (len < 0) return -1;
-        readPos_ = buff_.get() + readOffset_;
-        readPos_[len] = 0;
-        return lastLength_ = len;
+        // A packet of 0xFFFFFF bytes is continued by the next: the run is joined in the
+        // buffer, each piece read right behind the previous one.
+        std::size_t total = 0;
+        for (;;) {
+            readOffset_ = total;
+            std::uint32_t u;
+            const std::int32_t len = my_real_read(u);
+            readOffset_ = 0;
+            if (len < 0) return lastLength_ = -1;
+            total += static_cast<std::size_t>(len);
+            if (static_cast<std::uint32_t>(len) < MAX_PACKET_LENGTH) break;
+        }
+        readPos_ = buff_.get();
+        readPos_[total] = 0;
+        return lastLength_ = static_cast<std::int32_t>(total);
     }
     return lastLength_ = readCompressedPacket();
 }
 
+// Compressed reading: the packets inside the frames, with a run of 0xFFFFFF-byte
+// packets joined into one payload apart from the frame buffer (the pieces may lie in
+// different frames).
 std::int32_t TMysqlNet::readCompressedPacket() {
+    std::int32_t len = readInnerPacket();
+    if (len < 0 || static_cast<std::uint32_t>(len) < MAX_PACKET_LENGTH) {
+        joined_.clear();
+        return len;
+    }
+    std::size_t total = 0;
+    for (;;) {
+        if (total + static_cast<std::size_t>(len) > maxAllowedPacket_) {
+            vio_.last_errno = ER_NET_PACKET_TOO_LARGE;
+            std::vector<unsigned char>().swap(joined_);
+            return -1;
+        }
+        if (joined_.size() < total + static_cast<std::size_t>(len) + 1)
+            joined_.resize(total + static_cast<std::size_t>(len) + 1);
+        std::memcpy(joined_.data() + total, readPos_, static_cast<std::size_t>(len));
+        total += static_cast<std::size_t>(len);
+        if (static_cast<std::uint32_t>(len) < MAX_PACKET_LENGTH) break;
+        len = readInnerPacket();
+        if (len < 0) {
+            std::vector<unsigned char>().swap(joined_);
+            return -1;
+        }
+    }
+    // The last piece's terminator is taken back at once: the frame buffer stays as it
+    // was received for the packets after this one.
+    buff_.get()[unpackedLength_ - remaining_] = savedByte_;
+    joined_[total] = 0;
+    readPos_ = joined_.data();
+    return static_cast<std::int32_t>(total);
+}
+
+std::int32_t TMysqlNet::readInnerPacket() {
     if (!buff_) return -1;
     if (remaining_ != 0) buff_.get()[unpackedLength_ - remaining_] = savedByte_;
     for (;;) {
         if (remaining_ >= 4) {
             const unsigned char* h = buff_.get() + (unpackedLength_ - remaining_);
             std::size_t l = h[0] | (std::size_t(h[1]) << 8) | (std::size_t(h[2]) << 16);
+            if (l > maxAllowedPacket_) {
+                vio_.last_errno = ER_NET_PACKET_TOO_LARGE;
+                return -1;
+            }
             if (remaining_ - 4 >= l) {
                 readPos_ = const_cast<unsigned char*>(h) + 4;
                 remaining_ -= l + 4;
@@ -273,7 +360,8 @@ std::int32_t TMysqlNet::net_safe_read_view(std::string_view& out) {
             const std::size_t len = h[0] | (std::size_t(h[1]) << 8) | (std::size_t(h[2]) << 16);
             // Out-of-order packets, empty ones and error packets take the common path,
             // which reports them.
-            if (h[3] == pktNr_ && len > 0 && vio_.peek(4 + len) != nullptr && h[4] != 255) {
+            if (h[3] == pktNr_ && len > 0 && len < MAX_PACKET_LENGTH && vio_.peek(4 + len) != nullptr &&
+                h[4] != 255) {
                 ++pktNr_;
                 vio_.skip(4 + len);
                 out = std::string_view(reinterpret_cast<const char*>(h + 4), len);
@@ -311,13 +399,12 @@ std::int32_t TMysqlNet::net_safe_read() {
 }
 
 bool TMysqlNet::net_realloc(std::size_t size) {
-    if (size >= kMaxBuffer) {
-        vio_.last_errno = ER_NET_PACKET_TOO_LARGE;
-        return false;
-    }
     std::size_t rounded = (size + 4095) / 4096 * 4096;
     auto p = static_cast<unsigned char*>(std::realloc(buff_.get(), rounded));
-    if (p == nullptr) return false;
+    if (p == nullptr) {
+        vio_.last_errno = CR_OUT_OF_MEMORY;
+        return false;
+    }
     (void)buff_.release();
     buff_.reset(p);
     capacity_ = rounded;
@@ -327,6 +414,7 @@ bool TMysqlNet::net_realloc(std::size_t size) {
 }
 
 bool TMysqlNet::net_pack() {
+    if (ioState_ == 0 && joined_.capacity() > (std::size_t(1) << 20)) std::vector<unsigned char>().swap(joined_);
     if (ioState_ != 0 || capacity_ <= static_cast<std::size_t>(NET_BUFFER_LENGTH)) return true;
     // Received data still pending in a compressed buffer keeps the buffer as it is.
     if (remaining_ != 0) return true;

@@ -228,9 +228,34 @@ std::int32_t TMysqlVio::vio_read(void* buffer, std::size_t count) {
 std::int32_t TMysqlVio::vio_write(const void* data, std::size_t count) {
     if (type_ == VIO_CLOSED) return -1;
     const int fd = type_ == VIO_TYPE_TCPIP ? sd_ : hPipe_;
-    ssize_t n = ::send(fd, data, std::min<std::size_t>(count, 0x7FFFFFFF), MSG_NOSIGNAL);
-    sockErr_ = n < 0 ? errno : 0;
-    return n < 0 ? -1 : static_cast<std::int32_t>(n);
+    const std::size_t len = std::min<std::size_t>(count, 0x7FFFFFFF);
+    // A TCP/IP write waits for room within the timeout, like a read waits for data: a
+    // server that stops reading must not hold the client forever. The send itself never
+    // blocks then; it takes what fits and the caller sends the rest.
+    const bool timed = type_ == VIO_TYPE_TCPIP && !noTimeOut_ && timeout_ != 0;
+    for (;;) {
+        ssize_t n = ::send(fd, data, len, MSG_NOSIGNAL | (timed ? MSG_DONTWAIT : 0));
+        sockErr_ = n < 0 ? errno : 0;
+        if (n >= 0) return static_cast<std::int32_t>(n);
+        if (!timed || (sockErr_ != EAGAIN && sockErr_ != EWOULDBLOCK)) return -1;
+        if (!pollSocket(POLLOUT, timeout_)) return -1;
+    }
+}
+
+bool TMysqlVio::pollSocket(short events, std::uint32_t seconds) {
+    pollfd p{sd_, events, 0};
+    const long long ms = static_cast<long long>(seconds) * 1000;
+    for (;;) {
+        int rc = ::poll(&p, 1, ms > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(ms));
+        if (rc > 0) return true;  // ready, or closed/failed: the read or write tells which
+        if (rc == 0) {
+            sockErr_ = ETIMEDOUT;
+            return false;
+        }
+        if (errno == EINTR) continue;
+        sockErr_ = errno;
+        return false;
+    }
 }
 
 std::int32_t TMysqlVio::vio_blocking(bool blocking) {
@@ -252,19 +277,7 @@ bool TMysqlVio::vio_poll_read(std::uint32_t seconds) {
     if (type_ == VIO_TYPE_NAMEDPIPE) return true;
     if (type_ == VIO_CLOSED) return false;
     if (rpos_ < rend_) return true;
-    pollfd p{sd_, POLLIN, 0};
-    const long long ms = static_cast<long long>(seconds) * 1000;
-    for (;;) {
-        int rc = ::poll(&p, 1, ms > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(ms));
-        if (rc > 0) return true;  // readable, or closed/failed: the read tells which
-        if (rc == 0) {
-            sockErr_ = ETIMEDOUT;
-            return false;
-        }
-        if (errno == EINTR) continue;
-        sockErr_ = errno;
-        return false;
-    }
+    return pollSocket(POLLIN, seconds);
 }
 
 bool TMysqlVio::vio_should_retry() const {

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
+#include <memory>
+
 #include <functional>
 
 #include "fake_driver.h"
@@ -233,6 +237,8 @@ TEST_F(DriverBaseTest, OptionKeysReachMysqlOptions) {
         {"autoreconnect=0", {"autoreconnect=0"}, {{MYSQL_OPT_RECONNECT, 0}}},
         {"autoreconnect=yes", {"autoreconnect=yes"}, {{MYSQL_OPT_RECONNECT, 1}}},
         {"autoreconnect=256", {"autoreconnect=256"}, {{MYSQL_OPT_RECONNECT, 1}}},
+        {"max_allowed_packet=20000000", {"max_allowed_packet=20000000"}, {{MYSQL_OPT_MAX_ALLOWED_PACKET, 20000000}}},
+        {"max_allowed_packet=abc", {"max_allowed_packet=abc"}, {{MYSQL_OPT_MAX_ALLOWED_PACKET, 1u << 30}}},
         {"table order, others ignored",
          {"autoreconnect=1", "datadir=/x", "pipe=", "read_timeout=2", "connect_timeout=3", "write_timeout=4"},
          {{MYSQL_OPT_CONNECT_TIMEOUT, 3},
@@ -372,6 +378,26 @@ TEST_F(DriverBaseTest, RetrieveFieldReadsTheClientSeriesLayout) {
         EXPECT_EQ(after.table, nullptr);
         EXPECT_STREQ(d.RetrieveField(nullptr).name, "");
     }
+}
+
+// Client series before 5.1 end their field structure at the type: a structure of exactly
+// that size (here the last one of its allocation) is read without touching a byte past it.
+TEST_F(DriverBaseTest, RetrieveFieldReadsNoMemberTheSeriesLacks) {
+    char name[] = "n";
+    const std::size_t size = offsetof(TMysql_FieldDef, extension);
+    std::unique_ptr<unsigned char[]> block(new unsigned char[size]);
+    TMysql_FieldDef full;
+    full.name = name, full.length = 7, full.flags = 3, full.type = 253;
+    std::memcpy(block.get(), &full, size);
+    ResetWorld();
+    World().clientInfo = "5.0.96";
+    World().field = block.get();
+    FakeDriver d;
+    TMysql_FieldDef f = d.RetrieveField(reinterpret_cast<MySQLResultHandle*>(&d));
+    EXPECT_EQ(f.name, name);
+    EXPECT_EQ(f.length, 7u);
+    EXPECT_EQ(f.flags, 3u);
+    EXPECT_EQ(f.type, 253);
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "fake_server.h"
 #include "velmysql/wire/mysql_client.h"
@@ -159,7 +162,7 @@ TEST(ClientFake, LoginPacketForms) {
         srv.join();
         ASSERT_GE(login.size(), 32u);
         EXPECT_EQ(flagsOf(login), c.expectFlags);
-        EXPECT_EQ(login.substr(4, 4), std::string("\0\0\0\1", 4));  // 16,777,216
+        EXPECT_EQ(login.substr(4, 4), std::string("\0\0\0\x40", 4));  // the session's max_allowed_packet, 1 GB
         EXPECT_EQ(login.substr(32), c.expectTail);
     }
 }
@@ -481,4 +484,97 @@ TEST(ClientFake, CompressedSession) {
     cl.close();
     srv.join();
     EXPECT_EQ(q, le(9, 3) + std::string("\0\x03select a", 10));
+}
+
+// After the authentication exchange only an OK packet means success: a third switch
+// request or a packet of more authentication data is a protocol error and the login
+// fails with the connection closed.
+TEST(ClientFake, UnexpectedRepliesAfterAuthenticationFailTheLogin) {
+    const std::string switchToNative = std::string("\xFE") + "mysql_native_password" + std::string(1, '\0') +
+                                       "ABCDEFGHIJKLMNOPQRST" + std::string(1, '\0');
+    struct Case {
+        const char* what;
+        std::vector<std::string> replies;  // answers to the login and to each token
+        bool ok;
+    } cases[] = {
+        {"OK", {okPacket()}, true},
+        {"one switch, then OK", {switchToNative, okPacket()}, true},
+        {"two switches, then OK", {switchToNative, switchToNative, okPacket()}, true},
+        {"a third switch", {switchToNative, switchToNative, switchToNative}, false},
+        {"more authentication data", {std::string("\x01\x03", 2)}, false},
+        {"more data after a switch", {switchToNative, std::string("\x01\x04", 2)}, false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        FakeServer srv([&](FakeConn& c) {
+            c.sendPacket(0, greeting(kCaps41));
+            std::uint8_t seq = 1;
+            for (const std::string& r : k.replies) {
+                std::string in;
+                if (!c.readPacket(in, &seq)) return;
+                c.sendPacket(static_cast<std::uint8_t>(seq + 1), r);
+            }
+            c.waitClosed();
+        });
+        TMysqlClient cl;
+        EXPECT_EQ(connectTo(cl, srv), k.ok);
+        EXPECT_EQ(cl.GetConnected(), k.ok);
+        if (!k.ok) {
+            EXPECT_EQ(cl.GetLastErrorNo(), 2012);
+        }
+        cl.close();
+        srv.join();
+    }
+}
+
+// A write to a server that stops reading ends within the connection's timeout instead
+// of waiting forever.
+TEST(ClientFake, WriteToAServerThatStopsReadingTimesOut) {
+    std::atomic<bool> clientDone{false};
+    FakeServer srv([&](FakeConn& c) {
+        acceptLogin(c);
+        // Read nothing more; give up after 20 s so a client that hangs cannot hang the test.
+        for (int i = 0; i < 200 && !clientDone; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    });
+    TMysqlClient cl;
+    cl.setfcompress(false);
+    cl.SetReconnect(false);
+    cl.SetConnectTimeout(1);  // the transport's timeout for reads and writes
+    ASSERT_TRUE(cl.connect("127.0.0.1", "u", "pw", "", srv.port(), "", false, 0));
+    const auto start = std::chrono::steady_clock::now();
+    const std::string q = "select '" + std::string(64u << 20, 'w') + "'";
+    EXPECT_NE(cl.realquery(q), 0);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
+    clientDone = true;
+    EXPECT_EQ(cl.GetLastErrorNo(), 2006);
+    EXPECT_LT(seconds, 15);
+    srv.join();
+}
+
+// A used result whose next row does not parse is emptied: no value of the row points
+// into the copy of the previous (large) row, which the read has let go.
+TEST(ClientFake, MalformedUsedRowLeavesNoStaleValues) {
+    FakeServer srv([](FakeConn& c) {
+        acceptLogin(c);
+        std::string big(2u << 20, 'b');
+        std::string bad = lenencStr("x") + std::string("\xFC\x64\x00", 3) + "short";  // announces 100 bytes
+        reply(c, {std::string("\x02", 1), field41("a", FIELD_TYPE_BLOB), field41("b", FIELD_TYPE_BLOB), eofPacket(),
+                  lenencStr(big) + lenencStr("tail"), bad});
+        c.waitClosed();
+    });
+    TMysqlClient cl;
+    ASSERT_TRUE(connectTo(cl, srv));
+    bool done;
+    auto r = cl.query("select a, b", false, done);
+    ASSERT_NE(r, nullptr) << cl.GetLastError();
+    EXPECT_EQ(r->FieldLenght(0), 2u << 20);
+    r->Next();
+    EXPECT_TRUE(r->GetHadErrors());
+    EXPECT_EQ(cl.GetLastErrorNo(), 2013);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(r->FieldValue(i), nullptr);
+        EXPECT_EQ(r->FieldLenght(i), 0u);
+    }
+    r.reset();
+    srv.join();
 }

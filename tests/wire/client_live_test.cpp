@@ -205,6 +205,103 @@ TEST(ClientLive, KillAndReconnect) {
     EXPECT_FALSE(victim.GetConnected());
 }
 
+// Work of a transaction dies with its connection: a reconnect inside the transaction
+// would let the following statements succeed on a new connection (and a commit after
+// them) while the earlier ones are gone. The command that finds the connection lost
+// fails with 2013; the next one reconnects.
+TEST(ClientLive, LostConnectionInsideATransactionIsNotReconnected) {
+    VEL_REQUIRE_TEST_SERVER(s);
+    TMysqlClient c, killer;
+    ASSERT_TRUE(connectAs(c, s, {s->user, s->password}, s->database));
+    ASSERT_TRUE(connectAs(killer, s, {s->user, s->password}, s->database));
+    ASSERT_TRUE(c.Reconnect());
+    ASSERT_EQ(c.realquery("drop table if exists tx_lost"), 0);
+    ASSERT_EQ(c.realquery("create table tx_lost (a int) engine=InnoDB"), 0);
+    ASSERT_EQ(c.realquery("start transaction"), 0);
+    ASSERT_EQ(c.realquery("insert into tx_lost values (1)"), 0);
+    const std::uint32_t id = c.ThreadId();
+    ASSERT_TRUE(killer.kill(id)) << killer.GetLastError();
+    EXPECT_NE(c.realquery("insert into tx_lost values (2)"), 0);
+    EXPECT_EQ(c.GetLastErrorNo(), 2013) << c.GetLastError();
+    EXPECT_FALSE(c.GetConnected());
+    // Now outside any transaction: reconnecting is allowed again.
+    EXPECT_EQ(scalar(c, "select count(*) from tx_lost"), "0") << c.GetLastError();
+    EXPECT_NE(c.ThreadId(), id);
+    EXPECT_EQ(c.realquery("drop table tx_lost"), 0);
+}
+
+// Without reconnecting, the command that finds the connection lost reports 2013 and the
+// commands after it report the server as gone (2006), as the C API does.
+TEST(ClientLive, CommandsAfterALostConnectionReportServerGone) {
+    VEL_REQUIRE_TEST_SERVER(s);
+    TMysqlClient c, killer;
+    ASSERT_TRUE(connectAs(c, s, {s->user, s->password}, s->database));
+    ASSERT_TRUE(connectAs(killer, s, {s->user, s->password}));
+    c.SetReconnect(false);
+    ASSERT_TRUE(killer.kill(c.ThreadId()));
+    EXPECT_NE(c.realquery("select 1"), 0);
+    EXPECT_EQ(c.GetLastErrorNo(), 2013);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_NE(c.realquery("select 1"), 0);
+        EXPECT_EQ(c.GetLastErrorNo(), 2006);
+        EXPECT_EQ(c.GetLastError(), "MySQL server has gone away");
+        EXPECT_FALSE(c.ping());
+        EXPECT_EQ(c.GetLastErrorNo(), 2006);
+    }
+}
+
+// A statement longer than the session's max_allowed_packet is refused before anything
+// is sent: 1153, the same connection stays open, and its transaction goes on.
+TEST(ClientLive, StatementOverTheSettingIsRefusedWithoutTouchingTheConnection) {
+    VEL_REQUIRE_TEST_SERVER(s);
+    for (bool reconnect : {false, true}) {
+        SCOPED_TRACE(reconnect ? "reconnect on" : "reconnect off");
+        TMysqlClient c;
+        ASSERT_TRUE(connectAs(c, s, {s->user, s->password}, s->database));
+        c.SetReconnect(reconnect);
+        c.SetMaxAllowedPacket(4096);
+        ASSERT_EQ(c.realquery("drop table if exists size_refused"), 0);
+        ASSERT_EQ(c.realquery("create table size_refused (a text) engine=InnoDB"), 0);
+        ASSERT_EQ(c.realquery("start transaction"), 0);
+        ASSERT_EQ(c.realquery("insert into size_refused values ('kept')"), 0);
+        const std::uint32_t id = c.ThreadId();
+        const std::string tooLong = "insert into size_refused values ('" + std::string(5000, 'x') + "')";
+        EXPECT_NE(c.realquery(tooLong), 0);
+        EXPECT_EQ(c.GetLastErrorNo(), 1153);
+        EXPECT_EQ(c.GetLastError(), "Got a packet bigger than 'max_allowed_packet' bytes");
+        EXPECT_TRUE(c.GetConnected());
+        EXPECT_EQ(c.ThreadId(), id);
+        // A statement of exactly the setting's size less the command byte still goes.
+        const std::string head = "select length('", tail = "')";
+        const std::string fits = head + std::string(4095 - head.size() - tail.size(), 'y') + tail;
+        ASSERT_EQ(fits.size(), 4095u);
+        EXPECT_EQ(scalar(c, fits), std::to_string(4095 - head.size() - tail.size())) << c.GetLastError();
+        ASSERT_EQ(c.realquery("commit"), 0);
+        EXPECT_EQ(scalar(c, "select group_concat(a) from size_refused"), "kept");
+        EXPECT_EQ(c.ThreadId(), id);
+        EXPECT_EQ(c.realquery("drop table size_refused"), 0);
+    }
+}
+
+// Statements around the size where the command byte makes the first packet exactly
+// 0xFFFFFF bytes, and past it, plain and compressed.
+TEST(ClientLive, StatementsAroundTheSinglePacketLimit) {
+    VEL_REQUIRE_TEST_SERVER(s);
+    for (bool compress : {false, true}) {
+        TMysqlClient c;
+        c.setfcompress(compress);
+        ASSERT_TRUE(connectAs(c, s, {s->user, s->password}, s->database));
+        for (std::size_t size : {16777213u, 16777214u, 16777215u, 17000000u}) {
+            SCOPED_TRACE(std::to_string(size) + (compress ? " compressed" : ""));
+            const std::string head = "select length('", tail = "')";
+            std::string q = head + std::string(size - head.size() - tail.size(), 'z') + tail;
+            ASSERT_EQ(q.size(), size);
+            EXPECT_EQ(scalar(c, q), std::to_string(size - head.size() - tail.size())) << c.GetLastError();
+            EXPECT_EQ(scalar(c, "select 7"), "7");
+        }
+    }
+}
+
 TEST(ClientLive, ChangeUser) {
     VEL_REQUIRE_TEST_SERVER(s);
     for (bool compress : {false, true}) {

@@ -217,5 +217,48 @@ TEST_F(MySQLDirectLive, RowsFieldsAndCounts) {
     EXPECT_EQ(Query("drop table drv_direct"), 0) << mysql_error(h_);
 }
 
+// A result that the server ends with an error after some rows, or whose connection
+// breaks, ends with that error: mysql_fetch_row answers null and mysql_errno/mysql_error
+// tell it from the normal end. The connection stays usable after a server error.
+TEST_F(MySQLDirectLive, RowReadErrorIsKeptForErrno) {
+    // The subquery returns two rows from the 3000th row on: error 1242 after 2999 rows.
+    ASSERT_EQ(Query("select s.seq, (select 1 from seq_1_to_2 where s.seq >= 3000) from seq_1_to_5000 s"), 0)
+        << mysql_error(h_);
+    MySQLResultHandle* r = mysql_use_result(h_);
+    ASSERT_NE(r, nullptr);
+    int rows = 0;
+    while (mysql_fetch_row(r) != nullptr) ++rows;
+    EXPECT_EQ(rows, 2999);
+    EXPECT_EQ(mysql_errno(h_), 1242u);
+    EXPECT_NE(std::string(mysql_error(h_)).find("more than 1 row"), std::string::npos) << mysql_error(h_);
+    mysql_free_result(r);
+    ASSERT_EQ(Query("select 5"), 0) << mysql_error(h_);
+    r = mysql_use_result(h_);
+    ASSERT_NE(r, nullptr);
+    MySQLRow row = mysql_fetch_row(r);
+    ASSERT_NE(row, nullptr);
+    EXPECT_STREQ(row[0], "5");
+    EXPECT_EQ(mysql_fetch_row(r), nullptr);
+    EXPECT_EQ(mysql_errno(h_), 0u);  // a normal end
+    mysql_free_result(r);
+
+    // A connection killed while its rows are read.
+    MySQLConnectionHandle* killer = mysql_init(nullptr);
+    ASSERT_NE(mysql_real_connect(killer, server_->host.c_str(), server_->user.c_str(), server_->password.c_str(), "",
+                                 server_->port, nullptr, 0),
+              nullptr);
+    ASSERT_EQ(Query("select a.seq, b.seq from seq_1_to_100000 a, seq_1_to_100 b"), 0);
+    r = mysql_use_result(h_);
+    ASSERT_NE(r, nullptr);
+    ASSERT_NE(mysql_fetch_row(r), nullptr);
+    EXPECT_EQ(mysql_kill(killer, mysql_thread_id(h_)), 0) << mysql_error(killer);
+    rows = 1;
+    while (mysql_fetch_row(r) != nullptr) ++rows;
+    EXPECT_LT(rows, 10000000);
+    EXPECT_EQ(mysql_errno(h_), 2013u);
+    mysql_free_result(r);
+    mysql_close(killer);
+}
+
 }  // namespace
 }  // namespace velmysql

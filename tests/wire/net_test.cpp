@@ -106,11 +106,11 @@ TEST(Net, ErrorPackets) {
     }
 }
 
-TEST(Net, LargestPacketAndOversizedHeader) {
+TEST(Net, LargestSinglePacketAndPacketOverTheSetting) {
     const size_t big = 16777214;
     FakeServer srv([&](FakeConn& c) {
         c.sendPacket(0, std::string(big, 'q'));
-        c.sendRaw(std::string("\xFF\xFF\xFF\x01", 4));  // announces 16,777,215 bytes
+        c.sendPacket(1, std::string(101, 'r'));  // one byte more than the setting below
         c.waitClosed(5000);
     });
     TMysqlNet net;
@@ -121,10 +121,130 @@ TEST(Net, LargestPacketAndOversizedHeader) {
     EXPECT_EQ(net.read_pos()[big], 0);
     EXPECT_TRUE(net.net_pack());
     EXPECT_EQ(net.capacity(), 8192u);
+    net.SetMaxAllowedPacket(100);
     EXPECT_EQ(net.net_safe_read(), -1);
     EXPECT_EQ(net.Getlast_errorno(), 2020);
     EXPECT_EQ(net.Getlast_error(), "Got packet bigger than 'max_allowed_packet'");
     EXPECT_FALSE(net.GetNetConnected());
+}
+
+namespace {
+std::string header(std::size_t length, std::uint8_t seq) { return le(length, 3) + std::string(1, static_cast<char>(seq)); }
+}  // namespace
+
+// A payload of 0xFFFFFF bytes or more travels as a run of 0xFFFFFF-byte packets ended by
+// a shorter one (empty when the payload ends on the boundary); the reader joins the run,
+// plain and inside compressed frames, where a piece may straddle two frames.
+TEST(Net, ContinuationPacketsAreJoined) {
+    const std::size_t full = 0xFFFFFF;
+    struct Case {
+        const char* what;
+        std::vector<std::size_t> pieces;  // physical packet lengths
+        bool compressed;
+        std::uint8_t badSeqAt;  // index of a piece sent out of order; 255 for none
+        std::size_t setting;    // max_allowed_packet of the reader
+        int expected;           // -1 for a failed read
+        int error;
+    } cases[] = {
+        {"exactly 0xFFFFFF then empty", {full, 0}, false, 255, 1u << 30, int(full), 0},
+        {"two full and a tail", {full, full, 5}, false, 255, 1u << 30, int(2 * full + 5), 0},
+        {"wrong sequence on the continuation", {full, 7}, false, 1, 1u << 30, -1, 2013},
+        {"joined payload over the setting", {full, 7}, false, 255, full + 6, -1, 2020},
+        {"compressed, crossing the frame boundary", {full, 3}, true, 255, 1u << 30, int(full + 3), 0},
+        {"compressed, exactly 0xFFFFFF then empty", {full, 0}, true, 255, 1u << 30, int(full), 0},
+        {"compressed, joined payload over the setting", {full, 7}, true, 255, full + 6, -1, 2020},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        std::string packets;
+        std::string payload;
+        for (std::size_t i = 0; i < k.pieces.size(); ++i) {
+            const std::string piece(k.pieces[i], static_cast<char>('a' + i));
+            const std::uint8_t seq = k.compressed ? 0 : static_cast<std::uint8_t>(i == k.badSeqAt ? 9 : i);
+            packets += header(piece.size(), seq) + piece;
+            payload += piece;
+        }
+        packets += header(2, k.compressed ? 0 : static_cast<std::uint8_t>(k.pieces.size())) + "ok";
+        FakeServer srv([&](FakeConn& c) {
+            if (!k.compressed) {
+                c.sendRaw(packets);
+            } else {
+                // Frames hold at most 0xFFFFFF bytes of the packet stream.
+                std::uint8_t seq = 0;
+                for (std::size_t at = 0; at < packets.size(); at += full)
+                    c.sendFrame(seq++, packets.substr(at, full), true);
+            }
+            c.waitClosed(10000);
+        });
+        TMysqlNet net;
+        open(net, srv);
+        net.setcompress(k.compressed);
+        net.SetMaxAllowedPacket(k.setting);
+        const std::int32_t len = net.net_safe_read();
+        ASSERT_EQ(len, k.expected);
+        if (len < 0) {
+            EXPECT_EQ(net.Getlast_errorno(), k.error);
+            EXPECT_FALSE(net.GetNetConnected());
+            continue;
+        }
+        EXPECT_TRUE(net.payload(len) == payload);
+        EXPECT_EQ(net.read_pos()[len], 0);
+        // The packet after the run is read as usual.
+        ASSERT_EQ(net.net_safe_read(), 2);
+        EXPECT_EQ(net.payload(2), "ok");
+    }
+}
+
+// Writing splits the same way: a statement of 16,777,214 bytes fills the first packet
+// with its command byte and is ended by an empty packet; longer ones continue.
+TEST(Net, LongPayloadsAreWrittenAsContinuationPackets) {
+    const std::size_t full = 0xFFFFFF;
+    struct Case {
+        std::size_t argument;
+        std::vector<std::size_t> pieces;
+    } cases[] = {
+        {full - 2, {full - 1}},
+        {full - 1, {full, 0}},
+        {full, {full, 1}},
+        {2 * full + 10, {full, full, 11}},
+    };
+    for (bool compressed : {false, true}) {
+        for (const Case& k : cases) {
+            SCOPED_TRACE(std::to_string(k.argument) + (compressed ? " compressed" : ""));
+            std::vector<std::size_t> lengths;
+            std::vector<int> seqs;
+            std::string joined;
+            FakeServer srv([&](FakeConn& c) {
+                std::string stream;
+                if (compressed) {
+                    std::string content;
+                    while (stream.size() < k.argument + 1 + 4 * k.pieces.size() && c.readFrame(content)) stream += content;
+                } else {
+                    c.readExact(stream, k.argument + 1 + 4 * k.pieces.size());
+                }
+                std::size_t at = 0;
+                while (at + 4 <= stream.size()) {
+                    const std::size_t n = static_cast<unsigned char>(stream[at]) |
+                                          (static_cast<unsigned char>(stream[at + 1]) << 8) |
+                                          (static_cast<std::size_t>(static_cast<unsigned char>(stream[at + 2])) << 16);
+                    lengths.push_back(n);
+                    seqs.push_back(static_cast<unsigned char>(stream[at + 3]));
+                    joined += stream.substr(at + 4, n);
+                    at += 4 + n;
+                }
+            });
+            TMysqlNet net;
+            open(net, srv, false);
+            net.setcompress(compressed);
+            std::string argument(k.argument, 's');
+            argument[k.argument - 1] = 'e';
+            ASSERT_EQ(net.net_write_command(COM_QUERY, argument.data(), argument.size()), 0);
+            srv.join();
+            EXPECT_EQ(lengths, k.pieces);
+            for (std::size_t i = 0; i < seqs.size(); ++i) EXPECT_EQ(seqs[i], compressed ? 0 : int(i));
+            EXPECT_TRUE(joined == "\x03" + argument);
+        }
+    }
 }
 
 TEST(Net, ShortReadsAndEmptyPacketAreLostConnection) {
@@ -145,7 +265,7 @@ TEST(Net, ShortReadsAndEmptyPacketAreLostConnection) {
     }
 }
 
-TEST(Net, WritesAndRefusesTooLargePayload) {
+TEST(Net, WritesAndRefusesPayloadOverTheSetting) {
     std::string got;
     std::uint8_t seq = 99;
     FakeServer srv([&](FakeConn& c) {
@@ -156,11 +276,13 @@ TEST(Net, WritesAndRefusesTooLargePayload) {
     });
     TMysqlNet net;
     open(net, srv, false);
-    std::string huge(16777215, 'x');
+    net.SetMaxAllowedPacket(1000);
+    std::string huge(1001, 'x');
     EXPECT_EQ(net.my_net_write(huge.data(), huge.size()), 1);
     EXPECT_EQ(net.Getlast_errorno(), 1153);
     EXPECT_EQ(net.net_write_command(COM_QUERY, "select 1", 8), 0);
     // A packet larger than the buffer travels in several sends and arrives whole.
+    net.SetMaxAllowedPacket(20000);
     std::string large(20000, 'z');
     EXPECT_EQ(net.my_net_write(large.data(), large.size()), 0);
     EXPECT_EQ(net.net_flush(), 0);

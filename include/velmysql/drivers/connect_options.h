@@ -17,6 +17,9 @@ struct MySQLConnectOptions {
     std::optional<std::uint32_t> writeTimeout;    // "write_timeout", 300 when not a number
     bool pipe = false;                            // "pipe" present, or "protocol" is pipe
     std::optional<std::uint32_t> reconnect;       // "autoreconnect", 1 when not a number
+    // "max_allowed_packet": the largest packet the client sends or accepts, in bytes;
+    // 1 GB (the client library's default) when not a number.
+    std::optional<std::uint64_t> maxAllowedPacket;
 };
 
 // The value of the first line whose text before its first '=' equals key (ASCII letters

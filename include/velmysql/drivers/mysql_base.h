@@ -5,8 +5,10 @@
 // status entry fails. Concrete drivers differ only in how they load and fill the table.
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "velmysql/drivers/missing_entry.h"
@@ -117,6 +119,11 @@ protected:
 
 private:
     void ApplyConnectOptions(MySQLConnectionHandle* handle);
+
+    // The connection each open result came from (OpenQuery to CloseQuery), for the error
+    // of a row read that failed. Worker threads open results on their own connections.
+    std::mutex resultsLock_;
+    std::unordered_map<MySQLResultHandle*, MySQLConnectionHandle*> resultConnections_;
 
     const std::string* reservedWords_;
     TStringList options_;

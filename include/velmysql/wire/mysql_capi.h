@@ -44,6 +44,9 @@ enum mysql_option : int {
     MYSQL_SECURE_AUTH = 18,
     MYSQL_REPORT_DATA_TRUNCATION = 19,
     MYSQL_OPT_RECONNECT = 20,
+    // The largest packet the client sends or accepts; the value is an unsigned long.
+    // Numbered as the client library (libmariadb) numbers it.
+    MYSQL_OPT_MAX_ALLOWED_PACKET = 39,
 };
 
 }  // namespace velmysql

@@ -78,6 +78,9 @@ public:
     std::uint32_t NullLength() const { return nullLength_; }
     void SetResultClass(TMysqlResultClass factory) { resultClass_ = factory; }
     TMysqlNet& Net() { return net_; }
+    // The largest packet payload this session sends or accepts (default 1 GB).
+    std::size_t MaxAllowedPacket() const { return net_.GetMaxAllowedPacket(); }
+    void SetMaxAllowedPacket(std::size_t bytes) { net_.SetMaxAllowedPacket(bytes); }
 
     // Connection and commands.
     bool connect(const std::string& host, const std::string& user, const std::string& passwd,
@@ -126,6 +129,9 @@ private:
     void setError(int number, const std::string& text);
     void clearError();
     bool readResultHeader(std::string_view payload);
+    // True (error 1153 set) when a command with this argument is longer than the session
+    // sends.
+    bool refusesSize(std::size_t argumentLength);
     bool serveFileRequest(std::string_view payload);
     bool commandWithName(TEnumServerCommand command, const std::string& name);
     bool commandWith32(TEnumServerCommand command, std::uint32_t value);

@@ -2,6 +2,7 @@
 // Vocabulary of the wire client: enumerations, protocol constants, the process-wide
 // timeouts and local socket path, and the column descriptor record.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -47,7 +48,8 @@ enum TEnumServerCommand : std::uint8_t {
 };
 
 // Seconds; the default timeout of new sessions and of a transport opened with timeout 0.
-extern std::int32_t NET_READ_TIMEOUT;
+// Any thread may set it (an option of any connection does) while others open sessions.
+extern std::atomic<std::int32_t> NET_READ_TIMEOUT;
 // The local server's Unix-domain socket, which stands in for the named pipe "MySQL".
 extern std::string MYSQL_NAMEDPIPE_PATH;
 
@@ -58,8 +60,11 @@ inline constexpr const char* MYSQL_NAMEDPIPE = "MySQL";
 inline constexpr const char* MYSQL_CLIENT_VERSION = "4.1.14";
 inline constexpr int PROTOCOL_VERSION = 10;
 inline constexpr int NET_BUFFER_LENGTH = 8192;
-inline constexpr std::uint32_t MAX_PACKET_LENGTH = 0xFFFFFF;  // refused as an incoming length
-inline constexpr std::uint32_t MAX_ALLOWED_PACKET = 0x1000000; // announced in the 4.1 login
+// A packet of this length is continued by the next one: a longer payload travels as a
+// run of such packets ended by a shorter one (possibly empty).
+inline constexpr std::uint32_t MAX_PACKET_LENGTH = 0xFFFFFF;
+// The default of the largest payload a session sends or accepts (announced in the login).
+inline constexpr std::uint32_t MAX_ALLOWED_PACKET = 0x40000000;
 inline constexpr std::uint32_t CLIENT_ALWAYS_FLAGS = 41605;    // 0xA285
 
 // Capability flags.

@@ -33,6 +33,7 @@ inline constexpr int CR_NET_PACKET_TOO_LARGE = 2020;
 inline constexpr int CR_SECURE_AUTH = 2049;
 inline constexpr int ER_NET_PACKET_TOO_LARGE = 1153;
 
+inline constexpr const char* PACKET_TOO_LARGE_TEXT = "Got a packet bigger than 'max_allowed_packet' bytes";
 inline constexpr const char* SECURE_AUTH_TEXT = "No secure authentication available to this MySQL server.";
 
 // Indexed by error number - 2000; printf-style texts.

@@ -70,9 +70,17 @@ public:
 
     std::int32_t protocol_version = 10;
 
+    // The largest payload sent or accepted; a longer one is refused with 1153 (an
+    // incoming one then reads as 2020).
+    std::size_t GetMaxAllowedPacket() const { return maxAllowedPacket_; }
+    void SetMaxAllowedPacket(std::size_t bytes) { maxAllowedPacket_ = bytes; }
+
 private:
     bool readFully(unsigned char* to, std::size_t count, int& retries);
     std::int32_t readCompressedPacket();
+    std::int32_t readInnerPacket();
+    void writeHeader(unsigned char* header, std::size_t length);
+    int writeContinuation(const unsigned char* p, std::size_t n);
 
     TMysqlVio vio_;
     bool compress_ = false;
@@ -91,6 +99,8 @@ private:
     std::size_t remaining_ = 0;
     unsigned char savedByte_ = 0;
     std::vector<unsigned char> frame_;  // compressed bytes of the frame being read or sent
+    std::vector<unsigned char> joined_;  // compressed reading: a payload joined from a run of packets
+    std::size_t maxAllowedPacket_ = MAX_ALLOWED_PACKET;
 };
 
 }  // namespace velmysql

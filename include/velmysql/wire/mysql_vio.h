@@ -65,6 +65,9 @@ private:
     bool openPipe();
     std::int32_t openTcp(const std::string& host, std::int32_t port);
     void setError(int number, const std::string& text);
+    // Waits until the TCP/IP socket is ready for the events (or failed); false (ETIMEDOUT)
+    // after the seconds.
+    bool pollSocket(short events, std::uint32_t seconds);
     void closeFd(int& fd);
 
     int sd_ = -1;      // TCP/IP socket; 0 while a pipe is open
