@@ -11,9 +11,10 @@ set(CPACK_PACKAGE_CONTACT "velmysql developers <velmysql-dev@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "MySQL data-access components for C++")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
-# The packaged shared library without its debugging sections (the static archive keeps
-# them: CMake never strips archives).
+# The packaged libraries without their debugging sections; CPACK_STRIP_FILES does the
+# shared library, the script the static archive (which CMake never strips).
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/VelmysqlStripArchives.cmake)
 
 get_cmake_property(CPACK_COMPONENTS_ALL COMPONENTS)
 set(CPACK_DEB_COMPONENT_INSTALL ON)

@@ -49,14 +49,14 @@ check_packages() {
     ! grep -qx "$hasnot" "$work/$pkg.contents" || fail "$pkg holds $hasnot"
     depends=$(dpkg-deb -f "$deb" Depends)
     for d in $deps; do  # the package names, without their versions
-      sed 's/ ([^)]*)//g; s/, */\n/g' <<<"$depends" | grep -qxF "$d" || fail "$pkg: Depends ($depends) lacks $d"
+      grep -qxF "$d" <<<"$(sed 's/ ([^)]*)//g; s/, */\n/g' <<<"$depends")" || fail "$pkg: Depends ($depends) lacks $d"
     done
     dpkg -x "$deb" "$root"
   done
   [[ $(dpkg-deb -f "$debs/libvelmysql-dev_${version}_$arch.deb" Depends) == *"$runtime (= $version)"* ]] \
     || fail "libvelmysql-dev does not depend on $runtime (= $version)"
-  dpkg-deb --ctrl-tarfile "$debs/${runtime}_${version}_$arch.deb" | tar -xO ./shlibs \
-    | grep -qx "libvelmysql $major $runtime (>= $version)" || fail "$runtime has no shlibs line for libvelmysql $major"
+  grep -qx "libvelmysql $major $runtime (>= $version)" \
+    <<<"$(dpkg-deb --ctrl-tarfile "$debs/${runtime}_${version}_$arch.deb" | tar -xO ./shlibs)" || fail "$runtime has no shlibs line for libvelmysql $major"
   # Any other package is the programs' one; together they hold what `cmake --install` installs.
   for deb in "$debs"/*.deb; do
     case $(basename "$deb") in
@@ -64,6 +64,10 @@ check_packages() {
       velmysql_*) dpkg -x "$deb" "$root" ;;
       *) fail "unexpected package $deb" ;;
     esac
+  done
+  # Stripped of debugging sections like a distribution's libraries (the static archive too).
+  for f in "usr/$libdir/libvelmysql.so.$version" "usr/$libdir/libvelmysql.a"; do
+    ! grep -q '\.debug_info' <<<"$(objdump -h "$root/$f")" || fail "$f in the package keeps its debugging sections"
   done
   (cd "$prefix" && find . ! -type d | sort) >"$work/installed.list"
   (cd "$root/usr" && find . ! -type d | sort) >"$work/packaged.list"
