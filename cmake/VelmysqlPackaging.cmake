@@ -4,11 +4,11 @@
 #   libvelmysql-dev         component dev: headers, static library, CMake package, velmysql.pc
 #   velmysql                component programs: what apps/ installs, once it installs anything
 # Included last, so that every install rule is known: one package per component in use.
+# Each description's first line is the package's synopsis.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velmysql)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "velmysql developers <velmysql-dev@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "MySQL data-access components for C++")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 # The packaged libraries without their debugging sections; CPACK_STRIP_FILES does the
@@ -27,9 +27,9 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libvelmysql${PROJECT_VERSION_MAJOR})
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
-set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "MySQL data-access components for C++ - shared library
- velmysql connects to MySQL and MariaDB servers through its own wire-protocol client, the
- MySQL client library or the embedded server, and presents results as datasets.")
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "MySQL data-access components for C++ - shared library
+velmysql connects to MySQL and MariaDB servers through its own wire-protocol client, the
+MySQL client library or the embedded server, and presents results as datasets.")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libvelmysql-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
@@ -39,12 +39,13 @@ set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "${CPACK_DEBIAN_RUNTIME_PACKAGE_NAME} (= ${
 if(VELMYSQL_DEB_DEV_DEPENDS)
   string(APPEND CPACK_DEBIAN_DEV_PACKAGE_DEPENDS ", ${VELMYSQL_DEB_DEV_DEPENDS}")
 endif()
-set(CPACK_COMPONENT_DEV_DESCRIPTION "MySQL data-access components for C++ - development files
- Headers, the static library, the CMake package (find_package(velmysql)) and the
- pkg-config file (velmysql.pc).")
+set(CPACK_DEBIAN_DEV_DESCRIPTION "MySQL data-access components for C++ - development files
+Headers, the static library, the CMake package (find_package(velmysql)) and the
+pkg-config file (velmysql.pc).")
 
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME velmysql)
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SECTION database)
-set(CPACK_COMPONENT_PROGRAMS_DESCRIPTION "MySQL data-access components for C++ - programs")
+set(CPACK_DEBIAN_PROGRAMS_DESCRIPTION "MySQL data-access components for C++ - programs
+The command-line programs built on velmysql.")
 
 include(CPack)
