@@ -16,7 +16,7 @@ TDataSource::~TDataSource() {
     OnStateChange = nullptr;
     OnDataChange = nullptr;
     SetDataSet(nullptr);
-    while (!links_.empty()) links_.back()->SetDataSource(nullptr);
+    while (!links_.Empty()) links_.Back()->SetDataSource(nullptr);
 }
 
 bool TDataSource::IsLinkedTo(TDataSet* ADataSet) const {
@@ -78,9 +78,7 @@ void TDataSource::SetState(TDataSetState Value) {
 
 void TDataSource::NotifyLinks(TDataEvent Event, intptr_t Info) {
     // A link's handler may detach links (a detail closing may unlink itself).
-    const std::vector<TDataLink*> links = links_;
-    for (TDataLink* link : links)
-        if (std::find(links_.begin(), links_.end(), link) != links_.end()) link->DataEvent(Event, Info);
+    links_.ForEach([&](TDataLink* link) { link->DataEvent(Event, Info); });
 }
 
 void TDataSource::DataEvent(TDataEvent Event, intptr_t Info) {
@@ -109,13 +107,13 @@ void TDataSource::DataEvent(TDataEvent Event, intptr_t Info) {
 }
 
 void TDataSource::AddDataLink(TDataLink* Link) {
-    links_.push_back(Link);
+    links_.Add(Link);
     Link->dataSource_ = this;
     if (dataSet_ != nullptr) dataSet_->UpdateBufferCount();
 }
 
 void TDataSource::RemoveDataLink(TDataLink* Link) {
-    links_.erase(std::remove(links_.begin(), links_.end(), Link), links_.end());
+    links_.Remove(Link);
     Link->dataSource_ = nullptr;
 }
 

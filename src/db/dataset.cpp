@@ -1,6 +1,7 @@
 #include "velmysql/db/dataset.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "db_util.h"
 #include "velmysql/db/data_source.h"
@@ -8,6 +9,7 @@
 #include "velmysql/db/db_register.h"
 #include "velmysql/db/fields.h"
 #include "velmysql/db/index_defs.h"
+#include "velmysql/rtl/application.h"
 #include "velmysql/rtl/stream.h"
 #include "var_conv.h"
 
@@ -29,9 +31,36 @@ TDataSet::TDataSet(TComponent* AOwner)
 TDataSet::~TDataSet() {
     Destroying();
     // The record-buffer protocol belongs to the descendant, whose part of the object is
-    // gone by now: a descendant closes the dataset in its own destructor.
-    while (!dataSources_.empty()) dataSources_.back()->SetDataSet(nullptr);
+    // gone by now: a descendant closes the dataset in its own destructor
+    // (CloseOnDestroy). A data source detaches itself before it tells its links, so a
+    // link that raises cannot keep it in the list.
+    while (!dataSources_.Empty()) {
+        try {
+            dataSources_.Back()->SetDataSet(nullptr);
+        } catch (...) {
+        }
+    }
     fields_->Clear();
+}
+
+void TDataSet::CloseOnDestroy() noexcept {
+    Destroying();
+    ForceClose();
+}
+
+void TDataSet::ForceClose() noexcept {
+    if (state_ == dsInactive && ring_.empty()) return;
+    // SetState stores the state before it tells anyone, so a listener that raises still
+    // leaves the dataset inactive.
+    try {
+        SetState(dsInactive);
+    } catch (...) {
+    }
+    try {
+        CloseCursor();
+    } catch (...) {
+    }
+    RowsChanged();
 }
 
 // ---------------------------------------------------------------- opening and closing
@@ -56,11 +85,14 @@ void TDataSet::SetActive(bool Value) {
         return;
     }
     if (Active() == Value) return;
+    RowsChanged();
     if (Value) {
         DoBeforeOpen();
         try {
             OpenCursor(false);
         } catch (...) {
+            // An open that failed (the descendant's, or filling the window) is not
+            // complete, so this closes the cursor and frees what the open made.
             if (state_ != dsOpening) {
                 try {
                     OpenCursorComplete();
@@ -103,8 +135,15 @@ void TDataSet::OpenCursor(bool InfoQuery) {
 void TDataSet::DoInternalOpen() {
     defaultFields_ = fields_->Count() == 0;
     InternalOpen();
+    // Filling the window fetches records, which may fail (a fetch error of an
+    // incremental result); the open is complete only when it succeeded.
     internalOpenComplete_ = true;
-    UpdateBufferCount();
+    try {
+        UpdateBufferCount();
+    } catch (...) {
+        internalOpenComplete_ = false;
+        throw;
+    }
     bof_ = true;
 }
 
@@ -131,10 +170,17 @@ void TDataSet::OpenCursorComplete() {
 void TDataSet::CloseCursor() {
     internalOpenComplete_ = false;
     ClearBuffers();
+    // Whatever the descendant's close raises (it may apply cached statements), the
+    // buffers are gone and the next open must allocate them again.
+    struct ResetOnExit {
+        TDataSet* ds;
+        ~ResetOnExit() {
+            ds->bufferCount_ = 0;
+            ds->defaultFields_ = false;
+        }
+    } reset{this};
     SetBufListSize(0);
     InternalClose();
-    bufferCount_ = 0;
-    defaultFields_ = false;
 }
 
 void TDataSet::UpdateFieldDefs() {
@@ -468,6 +514,7 @@ void TDataSet::Refresh() {
     DoBeforeRefresh();
     CheckBrowseMode();
     UpdateCursorPos();
+    RowsChanged();
     try {
         InternalRefresh();
     } catch (...) {
@@ -580,21 +627,42 @@ void TDataSet::InitRecord(TRecordBuffer Buffer) {
     SetBookmarkFlag(Buffer, bfInserted);
 }
 
-void TDataSet::BeginInsertAppend() {
+void TDataSet::Insert() { InsertAppend(false); }
+void TDataSet::Append() { InsertAppend(true); }
+
+void TDataSet::InsertAppend(bool ToEnd) {
     CheckBrowseMode();
     CheckCanModify();
     DoBeforeInsert();
     DoBeforeScroll();
-}
-
-void TDataSet::EndInsertAppend() {
-    SetState(dsInsert);
+    const TBookmark oldCurrent = GetBookmark();
     try {
+        if (ToEnd) {
+            // The new record ends a window of the last records.
+            ClearBuffers();
+            TRecordBuffer buffer = Buffers(0);
+            InitRecord(buffer);
+            SetBookmarkFlag(buffer, bfEOF);
+            recordCount_ = 1;
+            bof_ = false;
+            GetPriorRecords();
+        } else {
+            // The new record takes the active slot; the records from there on move down
+            // one slot (the last one falls out of a full window).
+            MoveBuffer(recordCount_, activeRecord_);
+            TRecordBuffer buffer = ActiveBuffer();
+            InitRecord(buffer);
+            if (recordCount_ == 0)
+                SetBookmarkFlag(buffer, bfBOF);
+            else if (!oldCurrent.empty())
+                SetBookmarkData(buffer, oldCurrent.data());
+            if (recordCount_ < bufferCount_) ++recordCount_;
+        }
+        InternalInsert();
+        SetState(dsInsert);
         DoOnNewRecord();
     } catch (...) {
-        UpdateCursorPos();
-        SetState(dsBrowse);
-        Resync({});
+        RestoreWindow(oldCurrent);
         throw;
     }
     modified_ = false;
@@ -603,34 +671,19 @@ void TDataSet::EndInsertAppend() {
     DoAfterScroll();
 }
 
-void TDataSet::Insert() {
-    BeginInsertAppend();
-    const TBookmark oldCurrent = GetBookmark();
-    // The new record takes the active slot; the records from there on move down one
-    // slot (the last one falls out of a full window).
-    MoveBuffer(recordCount_, activeRecord_);
-    TRecordBuffer buffer = ActiveBuffer();
-    InitRecord(buffer);
-    if (recordCount_ == 0)
-        SetBookmarkFlag(buffer, bfBOF);
-    else if (!oldCurrent.empty())
-        SetBookmarkData(buffer, oldCurrent.data());
-    if (recordCount_ < bufferCount_) ++recordCount_;
-    InternalInsert();
-    EndInsertAppend();
-}
-
-void TDataSet::Append() {
-    BeginInsertAppend();
-    ClearBuffers();
-    TRecordBuffer buffer = Buffers(0);
-    InitRecord(buffer);
-    SetBookmarkFlag(buffer, bfEOF);
-    recordCount_ = 1;
-    bof_ = false;
-    GetPriorRecords();
-    InternalInsert();
-    EndInsertAppend();
+void TDataSet::RestoreWindow(const TBookmark& Current) {
+    SetState(dsBrowse);
+    if (!Current.empty())
+        InternalGotoBookmark(Current.data());
+    else
+        InternalFirst();
+    CursorPosChanged();
+    try {
+        Resync({});
+    } catch (...) {
+        // The caller's exception is the one to report; an empty window is consistent.
+        ClearBuffers();
+    }
 }
 
 void TDataSet::CheckRequiredFields() {
@@ -652,6 +705,7 @@ void TDataSet::Post() {
             InternalPost();
         },
         OnPostError);
+    RowsChanged();
     SetState(dsBrowse);
     Resync({});
     DoAfterPost();
@@ -682,6 +736,7 @@ void TDataSet::Delete() {
     DoBeforeDelete();
     DoBeforeScroll();
     CheckOperation([this] { InternalDelete(); }, OnDeleteError);
+    RowsChanged();
     SetState(dsBrowse);
     Resync({});
     DoAfterDelete();
@@ -723,25 +778,19 @@ void TDataSet::DataEvent(TDataEvent Event, intptr_t Info) {
         }
     }
     if (disableCount_ == 0) {
-        // A handler may attach or detach data sources; work on a snapshot and skip those
-        // that left meanwhile.
-        const std::vector<TDataSource*> sources = dataSources_;
-        for (TDataSource* ds : sources)
-            if (std::find(dataSources_.begin(), dataSources_.end(), ds) != dataSources_.end())
-                ds->DataEvent(Event, Info);
+        // A handler may attach or detach data sources; those that left are skipped.
+        dataSources_.ForEach([&](TDataSource* ds) { ds->DataEvent(Event, Info); });
     } else if ((Event == deUpdateState && state_ == dsInactive) || Event == deLayoutChange) {
         enableEvent_ = deLayoutChange;
     }
 }
 
 void TDataSet::AddDataSource(TDataSource* DataSource) {
-    dataSources_.push_back(DataSource);
+    dataSources_.Add(DataSource);
     UpdateBufferCount();
 }
 
-void TDataSet::RemoveDataSource(TDataSource* DataSource) {
-    dataSources_.erase(std::remove(dataSources_.begin(), dataSources_.end(), DataSource), dataSources_.end());
-}
+void TDataSet::RemoveDataSource(TDataSource* DataSource) { dataSources_.Remove(DataSource); }
 
 void TDataSet::Notification(TComponent* AComponent, TOperation Operation) {
     TComponent::Notification(AComponent, Operation);
@@ -842,6 +891,9 @@ void TDataSet::BindFields(bool Binding) {
             continue;
         }
         if (f->FieldKind() == fkCalculated || f->FieldKind() == fkLookup) {
+            // The calculation area holds bytes; a Variant owns heap memory and cannot be
+            // copied into it.
+            if (f->DataType() == ftVariant) DatabaseErrorFmt(dbtext::SVariantCalcField, {f->DisplayName()}, this);
             if (f->FieldKind() == fkLookup &&
                 (f->LookupDataSet() == nullptr || f->KeyFields().empty() || f->LookupKeyFields().empty() ||
                  f->LookupResultField().empty()))
@@ -894,11 +946,23 @@ void TDataSet::CalcLookupValues() {
         TDataSet* lookup = f->LookupDataSet();
         if (lookup == nullptr || !lookup->Active()) continue;
         const Variant keys = GetFieldValue(f->KeyFields());
-        bool anyNull = dbvar::IsNullish(keys);
-        for (int i = 0; !anyNull && i < dbvar::ArrayCount(keys); ++i)
-            anyNull = dbvar::IsNullish(dbvar::ArrayItem(keys, i));
+        // The cache key holds the keys' texts (as the lookup compares them), each with
+        // its length so that no two key lists give the same key.
+        const bool several = dbvar::IsArray(keys);
+        const int count = several ? dbvar::ArrayCount(keys) : 1;
+        std::string cacheKey;
+        bool anyNull = false;
+        for (int i = 0; !anyNull && i < count; ++i) {
+            const Variant key = several ? dbvar::ArrayItem(keys, i) : keys;
+            anyNull = dbvar::IsNullish(key);
+            if (anyNull) break;
+            const std::string text = dbvar::ToString(key);
+            cacheKey += std::to_string(text.size()) + ':' + text;
+        }
         if (anyNull) continue;
-        const Variant value = lookup->Lookup(f->LookupKeyFields(), keys, f->LookupResultField());
+        const Variant value = f->CachedLookup(cacheKey, [&] {
+            return lookup->Lookup(f->LookupKeyFields(), keys, f->LookupResultField());
+        });
         if (!dbvar::IsNullish(value)) f->SetAsVariant(value);
     }
 }
@@ -929,17 +993,58 @@ bool TDataSet::GetCanModify() { return true; }
 void TDataSet::ClearCalcFields(TRecordBuffer) {}
 bool TDataSet::GetFieldData(TField*, void*) { return false; }
 void TDataSet::SetFieldData(TField*, const void*) {}
+
+bool TDataSet::GetFieldString(TField* Field, std::string& Value) {
+    const size_t size = static_cast<size_t>(std::max(Field->Size(), 0));
+    Value.assign(size + 1, '\0');
+    if (!GetFieldData(Field, Value.data())) {
+        Value.clear();
+        return false;
+    }
+    Value.resize(std::min(std::strlen(Value.c_str()), size));
+    return true;
+}
+
+void TDataSet::SetFieldString(TField* Field, const std::string* Value) {
+    if (Value == nullptr) {
+        SetFieldData(Field, nullptr);
+        return;
+    }
+    std::string buffer(static_cast<size_t>(std::max(Field->Size(), 0)) + 1, '\0');
+    std::memcpy(buffer.data(), Value->data(), std::min(Value->size(), buffer.size() - 1));
+    SetFieldData(Field, buffer.data());
+}
+
+bool TDataSet::GetCalcFieldData(const char* CalcArea, const TField* Field, void* Buffer) {
+    const char* slot = CalcArea + Field->Offset();
+    if (slot[0] == 0) return false;
+    if (Buffer != nullptr) std::memcpy(Buffer, slot + 1, static_cast<size_t>(Field->DataSize()));
+    return true;
+}
+
+void TDataSet::SetCalcFieldData(char* CalcArea, const TField* Field, const void* Buffer) {
+    char* slot = CalcArea + Field->Offset();
+    slot[0] = Buffer != nullptr ? 1 : 0;
+    if (Buffer != nullptr)
+        std::memcpy(slot + 1, Buffer, static_cast<size_t>(Field->DataSize()));
+    else
+        std::memset(slot + 1, 0, static_cast<size_t>(Field->DataSize()));
+}
+
+void TDataSet::InternalHandleException() { HandleException(); }
 std::unique_ptr<TStream> TDataSet::CreateBlobStream(TField*, TBlobStreamMode) { return nullptr; }
 void TDataSet::CloseBlob(TField*) {}
 
 void TDataSet::SetFiltered(bool Value) {
     if (Active() && Value != filtered_) CheckBrowseMode();
     filtered_ = Value;
+    RowsChanged();
 }
 
 void TDataSet::SetFilterText(const std::string& Value) {
     if (Active() && filtered_) CheckBrowseMode();
     filterText_ = Value;
+    RowsChanged();
 }
 
 // ---------------------------------------------------------------- searching

@@ -23,12 +23,43 @@ struct EventAccess {
     Event<Ev>(#Name, &EventAccess<Cls, Ev, &Cls::Name>::Get, &EventAccess<Cls, Ev, &Cls::Name>::Set)
 }  // namespace
 
-// Datasets and connections publish their own properties in their own order; the
-// framework's classes describe none beyond the component's.
+// The dataset publishes what every dataset stores: Active, the filter and the events.
+// A dataset class describes only its own properties after these.
 const TClassInfo& TDataSet::ClassInfo() {
-    static const TClassInfo& info = TClassBuilder<TDataSet>("TDataSet", &TComponent::ClassInfo()).Build();
+    static const TClassInfo& info =
+        TClassBuilder<TDataSet>("TDataSet", &TComponent::ClassInfo())
+            .Boolean("Active", &TDataSet::Active, &TDataSet::SetActive, false)
+            .String("Filter", &TDataSet::Filter, &TDataSet::SetFilter, std::string())
+            .Boolean("Filtered", &TDataSet::Filtered, &TDataSet::SetFilteredValue, false)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, BeforeOpen)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, AfterOpen)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, BeforeClose)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, AfterClose)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, BeforeInsert)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, AfterInsert)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, BeforeEdit)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, AfterEdit)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, BeforePost)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, AfterPost)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, BeforeCancel)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, AfterCancel)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, BeforeDelete)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, AfterDelete)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, BeforeScroll)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, AfterScroll)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, BeforeRefresh)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, AfterRefresh)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, OnCalcFields)
+            .VEL_EVENT(TDataSet, TDataSetErrorEvent, OnDeleteError)
+            .VEL_EVENT(TDataSet, TDataSetErrorEvent, OnEditError)
+            .VEL_EVENT(TDataSet, TFilterRecordEvent, OnFilterRecord)
+            .VEL_EVENT(TDataSet, TDataSetNotifyEvent, OnNewRecord)
+            .VEL_EVENT(TDataSet, TDataSetErrorEvent, OnPostError)
+            .Build();
     return info;
 }
+
+// Connections publish their own properties in their own order.
 
 const TClassInfo& TCustomConnection::ClassInfo() {
     static const TClassInfo& info =

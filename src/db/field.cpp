@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 #include "db_util.h"
 #include "velmysql/db/dataset.h"
@@ -25,6 +26,18 @@ TTimeStamp MSecsToTimeStamp(double MSecs) {
 
 // ---------------------------------------------------------------- TField
 
+struct TField::TLookupCache {
+    const TDataSet* source = nullptr;
+    uint64_t rowsVersion = 0;
+    std::unordered_map<std::string, Variant> values;
+};
+
+namespace {
+// A cache that grows past this many keys starts again: a lookup table of that size is
+// read from its dataset, not remembered.
+constexpr size_t kLookupCacheLimit = 4096;
+}  // namespace
+
 TField::TField(TComponent* AOwner) : TComponent(AOwner) {}
 
 TField::~TField() {
@@ -32,10 +45,38 @@ TField::~TField() {
     if (dataSet_ != nullptr) {
         // A field that goes away while its dataset is open would leave the dataset with
         // bound numbers and a calculation layout that no longer match: close it first.
-        dataSet_->Close();
+        // A destructor cannot be refused, so a close that raises (an Abort from
+        // BeforeClose) is finished without events.
+        try {
+            dataSet_->Close();
+        } catch (...) {
+            dataSet_->ForceClose();
+        }
         dataSet_->fields_->Remove(this);
         dataSet_ = nullptr;
     }
+}
+
+bool TField::IsIndexField() const {
+    return dataSet_ != nullptr && fieldKind_ == fkData && dataSet_->GetIsIndexField(const_cast<TField*>(this));
+}
+
+Variant TField::CachedLookup(const std::string& Key, const std::function<Variant()>& Find) {
+    if (!lookupCache_) lookupCache_ = std::make_unique<TLookupCache>();
+    TLookupCache& cache = *lookupCache_;
+    if (cache.source != lookupDataSet_ || cache.rowsVersion != lookupDataSet_->RowsVersion() ||
+        cache.values.size() >= kLookupCacheLimit) {
+        cache.values.clear();
+        cache.source = lookupDataSet_;
+        cache.rowsVersion = lookupDataSet_->RowsVersion();
+    }
+    auto found = cache.values.find(Key);
+    if (found != cache.values.end()) return found->second;
+    Variant value = Find();
+    // Finding moves through the lookup dataset but changes none of its rows.
+    cache.rowsVersion = lookupDataSet_->RowsVersion();
+    cache.values.emplace(Key, value);
+    return value;
 }
 
 void TField::SetDataSet(TDataSet* ADataSet) {
@@ -118,21 +159,44 @@ void TField::Notification(TComponent* AComponent, TOperation Operation) {
 
 bool TField::GetData(void* Buffer) const {
     if (dataSet_ == nullptr) DatabaseErrorFmt(dbtext::SDataSetMissing, {DisplayName()});
-    if (inValidate_) {
+    if (validating_ != Validating::None) {
         // OnValidate reads the value that is about to be stored.
-        if (validating_ == nullptr) return false;
-        if (Buffer != nullptr) {
-            if (dataType_ == ftVariant)
-                *static_cast<Variant*>(Buffer) = *static_cast<const Variant*>(validating_);
-            else
-                std::memcpy(Buffer, validating_, static_cast<size_t>(DataSize()));
+        if (validatingValue_ == nullptr) return false;
+        if (Buffer == nullptr) return true;
+        if (validating_ == Validating::Text) {
+            // A string's bytes, in the zero-terminated native form.
+            const auto* text = static_cast<const std::string*>(validatingValue_);
+            const size_t n = std::min(text->size(), static_cast<size_t>(std::max(size_, 0)));
+            std::memcpy(Buffer, text->data(), n);
+            static_cast<char*>(Buffer)[n] = '\0';
+        } else if (dataType_ == ftVariant) {
+            *static_cast<Variant*>(Buffer) = *static_cast<const Variant*>(validatingValue_);
+        } else {
+            std::memcpy(Buffer, validatingValue_, static_cast<size_t>(DataSize()));
         }
         return true;
     }
     return dataSet_->GetFieldData(const_cast<TField*>(this), Buffer);
 }
 
-void TField::SetData(const void* Buffer) {
+bool TField::GetStringData(std::string& Value) const {
+    if (dataSet_ == nullptr) DatabaseErrorFmt(dbtext::SDataSetMissing, {DisplayName()});
+    if (validating_ == Validating::Text) {
+        const auto* text = static_cast<const std::string*>(validatingValue_);
+        if (text == nullptr) return false;
+        Value = *text;
+        return true;
+    }
+    if (validating_ == Validating::Native) {
+        if (validatingValue_ == nullptr) return false;
+        const char* text = static_cast<const char*>(validatingValue_);
+        Value.assign(text, strnlen(text, static_cast<size_t>(std::max(size_, 0))));
+        return true;
+    }
+    return dataSet_->GetFieldString(const_cast<TField*>(this), Value);
+}
+
+void TField::CheckWritable() const {
     if (dataSet_ == nullptr) DatabaseErrorFmt(dbtext::SDataSetMissing, {DisplayName()});
     const TDataSetState state = dataSet_->State();
     // Writing a value outside the write states would change a buffer that no post will
@@ -140,22 +204,45 @@ void TField::SetData(const void* Buffer) {
     if (!dsWriteModes.Contains(state)) DatabaseError(dbtext::SNotEditing, dataSet_);
     if (readOnly_ && fieldKind_ == fkData && dsEditModes.Contains(state))
         DatabaseErrorFmt(dbtext::SFieldReadOnly, {DisplayName()}, dataSet_);
+}
+
+void TField::SetData(const void* Buffer) {
+    CheckWritable();
     dataSet_->SetFieldData(this, Buffer);
 }
 
+void TField::SetStringData(const std::string* Value) {
+    CheckWritable();
+    dataSet_->SetFieldString(this, Value);
+}
+
+namespace {
+// Marks a field as validating a value for the duration of OnValidate.
+template <class Kind>
+struct ValidationScope {
+    Kind& kind;
+    const void*& value;
+    ValidationScope(Kind& k, const void*& v, Kind now, const void* given) : kind(k), value(v) {
+        kind = now;
+        value = given;
+    }
+    ~ValidationScope() {
+        kind = Kind::None;
+        value = nullptr;
+    }
+};
+}  // namespace
+
 void TField::Validate(const void* Buffer) {
     if (!OnValidate) return;
-    inValidate_ = true;
-    validating_ = Buffer;
-    try {
-        OnValidate(this);
-    } catch (...) {
-        inValidate_ = false;
-        validating_ = nullptr;
-        throw;
-    }
-    inValidate_ = false;
-    validating_ = nullptr;
+    ValidationScope scope(validating_, validatingValue_, Validating::Native, Buffer);
+    OnValidate(this);
+}
+
+void TField::ValidateString(const std::string* Value) {
+    if (!OnValidate) return;
+    ValidationScope scope(validating_, validatingValue_, Validating::Text, Value);
+    OnValidate(this);
 }
 
 void TField::Change() {

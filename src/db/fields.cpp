@@ -45,15 +45,11 @@ void TStringField::CheckTypeSize(int Value) {
 }
 
 bool TStringField::GetValue(std::string& Value) const {
-    // Read straight into Value (one allocation per read, not two); the text ends at its
-    // first NUL and never runs past Size bytes.
-    const size_t size = static_cast<size_t>(Size());
-    Value.assign(size + 1, '\0');
-    if (!GetData(Value.data())) {
+    // The dataset copies the value's own bytes into Value, once.
+    if (!GetStringData(Value)) {
         Value.clear();
         return false;
     }
-    Value.resize(std::min(std::strlen(Value.c_str()), size));
     if (fixedChar_) {
         size_t end = Value.find_last_not_of(' ');
         Value.erase(end == std::string::npos ? 0 : end + 1);
@@ -67,9 +63,12 @@ std::string TStringField::GetAsString() const {
 }
 
 void TStringField::SetAsStringValue(const std::string& Value) {
-    std::vector<char> buffer(static_cast<size_t>(Size()) + 1, '\0');
-    std::memcpy(buffer.data(), Value.data(), std::min(Value.size(), static_cast<size_t>(Size())));
-    SetData(buffer.data());
+    if (Value.size() <= static_cast<size_t>(Size())) {
+        SetStringData(&Value);
+        return;
+    }
+    const std::string cut = Value.substr(0, static_cast<size_t>(Size()));
+    SetStringData(&cut);
 }
 
 int32_t TStringField::GetAsInteger() const {
@@ -514,13 +513,11 @@ std::unique_ptr<TStream> OpenBlob(const TBlobField* field, TBlobStreamMode mode)
 std::string TBlobField::GetAsString() const {
     std::unique_ptr<TStream> stream = OpenBlob(this, bmRead);
     if (!stream) return std::string();
-    std::string value;
-    char chunk[4096];
-    for (;;) {
-        const size_t n = stream->Read(chunk, sizeof chunk);
-        if (n == 0) break;
-        value.append(chunk, n);
-    }
+    // One read of the whole value: a dataset's blob stream may fetch the value anew for
+    // every read.
+    std::string value(static_cast<size_t>(std::max<int64_t>(stream->Size(), 0)), '\0');
+    stream->Seek(0, soBeginning);
+    value.resize(stream->Read(value.data(), value.size()));
     return value;
 }
 

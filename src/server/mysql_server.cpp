@@ -50,7 +50,13 @@ TMySQLServer::~TMySQLServer() {
         DisconnectClients();
     } catch (...) {
     }
-    namedDatasets_.clear();
+    // DisconnectClients raised half-way: free what is left without asking anyone.
+    while (!namedDatasets_.empty()) {
+        NamedEntry entry = std::move(namedDatasets_.back());
+        namedDatasets_.pop_back();
+        entry.linkSource.reset();
+        UnRegisterClient(entry.dataset.get());
+    }
     driver_.reset();
 }
 
@@ -218,7 +224,20 @@ void TMySQLServer::SetConnected(bool Value) {
         driver_ && !FindOptionValue(driver_->OptionLines(), "basedir")) {
         if (!WarningYesAbort(kBasedirWarning)) return;
     }
-    TCustomConnection::SetConnected(Value);
+    if (Value || reading || !GetConnected()) {
+        TCustomConnection::SetConnected(Value);
+        return;
+    }
+    // Telling the clients closes datasets, which give their connections back; that must
+    // not start a second disconnect (close-on-children) inside this one.
+    const bool wasDisconnecting = std::exchange(disconnecting_, true);
+    try {
+        TCustomConnection::SetConnected(false);
+    } catch (...) {
+        disconnecting_ = wasDisconnecting;
+        throw;
+    }
+    disconnecting_ = wasDisconnecting;
 }
 
 void TMySQLServer::DoConnect() {
@@ -290,6 +309,8 @@ void TMySQLServer::HandleDesignException() {
 
 void TMySQLServer::Notification(TComponent* AComponent, TOperation Operation) {
     TCustomConnection::Notification(AComponent, Operation);
+    // A client freed without unregistering must not stay in the lists.
+    if (Operation == opRemove && AComponent->ComponentState().Contains(csDestroying)) UnRegisterClient(AComponent);
 }
 
 // --- connection sharing
@@ -307,31 +328,25 @@ void TMySQLServer::FreeConnection(MySQLConnectionHandle*& Handle) {
 }
 
 void TMySQLServer::CloseOnChildrenTest() {
-    if (connecting_ || !options_.Contains(soCloseOnChildren) || serverHandle_ == nullptr) return;
+    if (connecting_ || disconnecting_ || !options_.Contains(soCloseOnChildren) || serverHandle_ == nullptr) return;
     if (CheckChildrenAllClosed()) SetConnected(false);
 }
 
 bool TMySQLServer::CheckChildrenAllClosed() {
     for (const auto& named : namedDatasets_)
-        if (named.second->Active()) return false;
+        if (named.dataset->Active()) return false;
     for (int i = 0; i < GetDataSetCount(); ++i)
         if (GetDataSet(i)->Active()) return false;
     return true;
 }
 
 void TMySQLServer::CloseClients() {
-    for (const auto& named : namedDatasets_) named.second->Close();
+    for (const auto& named : namedDatasets_) named.dataset->Close();
     for (int i = 0; i < GetDataSetCount(); ++i) GetDataSet(i)->Close();
 }
 
 void TMySQLServer::DisconnectClients() {
-    while (!namedDatasets_.empty()) {
-        std::unique_ptr<TDataSet> dataset = std::move(namedDatasets_.front().second);
-        namedDatasets_.erase(namedDatasets_.begin());
-        dataset->Close();
-        if (auto* client = dynamic_cast<TMySQLServerClient*>(dataset.get())) client->DetachFromServer();
-        UnRegisterClient(dataset.get());
-    }
+    while (!namedDatasets_.empty()) FreeNamedDataset(0);
     // Detaching unregisters, which shrinks the list under the loop: always take the last.
     while (GetDataSetCount() > 0) {
         TDataSet* dataset = GetDataSet(GetDataSetCount() - 1);
@@ -342,6 +357,10 @@ void TMySQLServer::DisconnectClients() {
 
 void TMySQLServer::RegisterClient(TObject* Client, TConnectChangeEvent Event) {
     TCustomConnection::RegisterClient(Client, std::move(Event));
+    // The link stays after unregistering: a client the server dropped still hears when
+    // the server goes, so it never keeps a pointer to a freed server.
+    if (auto* component = dynamic_cast<TComponent*>(Client); component != nullptr && component != this)
+        FreeNotification(component);
 }
 
 void TMySQLServer::UnRegisterClient(TObject* Client) { TCustomConnection::UnRegisterClient(Client); }
@@ -350,12 +369,30 @@ void TMySQLServer::UnRegisterClient(TObject* Client) { TCustomConnection::UnRegi
 
 int TMySQLServer::FindDataset(const std::string& Name) const {
     for (size_t i = 0; i < namedDatasets_.size(); ++i)
-        if (SameText(namedDatasets_[i].first, Name)) return static_cast<int>(i);
+        if (SameText(namedDatasets_[i].name, Name)) return static_cast<int>(i);
     return -1;
 }
 
 void TMySQLServer::AdoptNamedDataset(const std::string& Name, std::unique_ptr<TDataSet> Dataset) {
-    namedDatasets_.emplace_back(Name, std::move(Dataset));
+    namedDatasets_.push_back({Name, std::move(Dataset), nullptr});
+}
+
+void TMySQLServer::SetLinkSource(int Index, std::unique_ptr<TDataSource> Source) {
+    namedDatasets_.at(static_cast<size_t>(Index)).linkSource = std::move(Source);
+}
+
+void TMySQLServer::FreeNamedDataset(int Index) {
+    NamedEntry& named = namedDatasets_.at(static_cast<size_t>(Index));
+    TDataSet* dataset = named.dataset.get();
+    // The entry leaves the list only once the dataset is closed: a close that raises
+    // leaves everything as it was.
+    dataset->Close();
+    NamedEntry entry = std::move(named);
+    namedDatasets_.erase(namedDatasets_.begin() + Index);
+    // Freeing the link's data source detaches the dataset from its master.
+    entry.linkSource.reset();
+    if (auto* client = dynamic_cast<TMySQLServerClient*>(dataset)) client->DetachFromServer();
+    UnRegisterClient(dataset);
 }
 
 }  // namespace velmysql

@@ -100,12 +100,12 @@ std::string TMySQLServer::CreateDatabase(bool Execute) {
         auto* client = dynamic_cast<TMySQLServerClient*>(dataset);
         if (client != nullptr && client->AutoCreatesTable()) tables.push_back(client->TableCreationScript());
     };
-    for (const auto& named : namedDatasets_) addTable(named.second.get());
+    for (const auto& named : namedDatasets_) addTable(named.dataset.get());
     // The factory's datasets are registered too (their Server is this server): their
     // table is in the script once, from the named list.
     auto isNamed = [this](TDataSet* dataset) {
         for (const auto& named : namedDatasets_)
-            if (named.second.get() == dataset) return true;
+            if (named.dataset.get() == dataset) return true;
         return false;
     };
     for (int i = 0; i < GetDataSetCount(); ++i)
@@ -181,10 +181,13 @@ void TMySQLServer::GetFieldNames(const std::string& Database, const std::string&
     FillList(ShowColumnsStatement(FormatIdentifier(Database), FormatIdentifier(Table)), List, nullptr);
 }
 
-int TMySQLServer::LockQuery(const std::string& Statement) {
+int TMySQLServer::LockQuery(const std::string& Name, std::optional<int> TimeOut) {
     ActivateConnection();
     if (!GetConnected()) return -1;
-    ResultGuard result(*driver_, driver_->OpenQuery(serverHandle_, Statement));
+    // Escaping goes through the connection, so it comes after connecting.
+    const std::string name = EscapeStr(Name);
+    const std::string statement = TimeOut ? GetLockStatement(name, *TimeOut) : ReleaseLockStatement(name);
+    ResultGuard result(*driver_, driver_->OpenQuery(serverHandle_, statement));
     if (result.get() == nullptr) return -1;
     int answer = -1;
     while (MySQLRow row = driver_->RetrieveRow(result.get())) {
@@ -195,9 +198,9 @@ int TMySQLServer::LockQuery(const std::string& Statement) {
     return answer;
 }
 
-int TMySQLServer::GetLock(const std::string& Name, int TimeOut) { return LockQuery(GetLockStatement(Name, TimeOut)); }
+int TMySQLServer::GetLock(const std::string& Name, int TimeOut) { return LockQuery(Name, TimeOut); }
 
-int TMySQLServer::ReleaseLock(const std::string& Name) { return LockQuery(ReleaseLockStatement(Name)); }
+int TMySQLServer::ReleaseLock(const std::string& Name) { return LockQuery(Name, std::nullopt); }
 
 std::string TMySQLServer::EscapeStr(std::string_view Text) {
     return driver_ ? driver_->EscapeStr(Text) : std::string(Text);

@@ -19,11 +19,13 @@ std::string ShowColumnsStatement(const std::string& formattedDatabase, const std
     return "show columns from " + formattedDatabase + "." + formattedTable;
 }
 
-std::string GetLockStatement(const std::string& name, int timeoutSeconds) {
-    return "select get_lock('" + name + "'," + std::to_string(timeoutSeconds) + ");";
+std::string GetLockStatement(const std::string& escapedName, int timeoutSeconds) {
+    return "select get_lock('" + escapedName + "'," + std::to_string(timeoutSeconds) + ");";
 }
 
-std::string ReleaseLockStatement(const std::string& name) { return "select release_lock('" + name + "');"; }
+std::string ReleaseLockStatement(const std::string& escapedName) {
+    return "select release_lock('" + escapedName + "');";
+}
 
 std::string CatalogueName(const std::string& value) {
     size_t end = value.size();

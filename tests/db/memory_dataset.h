@@ -34,7 +34,7 @@ public:
 
     explicit MemoryDataSet(TComponent* owner, std::vector<Column> columns = {})
         : TDataSet(owner), columns_(std::move(columns)) {}
-    ~MemoryDataSet() override { Close(); }
+    ~MemoryDataSet() override { CloseOnDestroy(); }
 
     // ---- test controls
     std::vector<Row>& Rows() { return rows_; }
@@ -48,6 +48,15 @@ public:
     int allocations = 0;   // buffers ever allocated
     bool failPost = false;
     int handledExceptions = 0;
+    // Failure injection: GetRecord raises on the fetch with this number (counted from 1
+    // over the dataset's life); InternalInitRecord, InternalInsert and InternalClose raise
+    // while the flag is set.
+    int failFetchAt = 0;
+    int fetches = 0;
+    bool failInitRecord = false;
+    bool failInternalInsert = false;
+    bool failInternalClose = false;
+    int blobReads = 0;  // Read calls on blob streams
 
     template <class T>
     static Value Native(T v) {
@@ -78,7 +87,11 @@ protected:
         buffer = nullptr;
     }
     void InternalInitRecord(TRecordBuffer buffer) override {
+        if (failInitRecord) DatabaseError("init refused", this);
         for (auto& v : B(buffer)->values) v.reset();
+    }
+    void InternalInsert() override {
+        if (failInternalInsert) DatabaseError("insert refused", this);
     }
     void ClearCalcFields(TRecordBuffer buffer) override {
         auto& calc = B(buffer)->calc;
@@ -92,6 +105,7 @@ protected:
     }
 
     TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCheck) override {
+        if (++fetches == failFetchAt) DatabaseError("fetch failed", this);
         const int count = static_cast<int>(rows_.size());
         switch (mode) {
             case gmNext:
@@ -180,6 +194,10 @@ protected:
         open_ = true;
     }
     void InternalClose() override {
+        if (failInternalClose) {
+            open_ = false;
+            DatabaseError("close failed", this);
+        }
         BindFields(false);
         if (DefaultFields()) DestroyFields();
         open_ = false;
@@ -236,12 +254,7 @@ public:
         TRecordBuffer rb = CurrentBuffer();
         if (rb == nullptr) return false;
         Buffer* b = B(rb);
-        if (field->FieldNo() <= 0) {
-            const size_t off = static_cast<size_t>(field->Offset());
-            if (b->calc.size() < off + 1 + static_cast<size_t>(field->DataSize()) || b->calc[off] == 0) return false;
-            if (buffer != nullptr) std::memcpy(buffer, &b->calc[off + 1], static_cast<size_t>(field->DataSize()));
-            return true;
-        }
+        if (field->FieldNo() <= 0) return GetCalcFieldData(b->calc.data(), field, buffer);
         const Value& v = b->values[static_cast<size_t>(field->FieldNo() - 1)];
         if (!v) return false;
         if (buffer == nullptr) return true;
@@ -261,9 +274,7 @@ public:
         Buffer* b = B(rb);
         field->Validate(buffer);
         if (field->FieldNo() <= 0) {
-            const size_t off = static_cast<size_t>(field->Offset());
-            b->calc[off] = buffer != nullptr ? 1 : 0;
-            if (buffer != nullptr) std::memcpy(&b->calc[off + 1], buffer, static_cast<size_t>(field->DataSize()));
+            SetCalcFieldData(b->calc.data(), field, buffer);
         } else {
             Value& v = b->values[static_cast<size_t>(field->FieldNo() - 1)];
             if (buffer == nullptr)
@@ -273,6 +284,31 @@ public:
             else
                 v = std::string(static_cast<const char*>(buffer), static_cast<size_t>(field->DataSize()));
         }
+        if (State() != dsCalcFields && State() != dsFilter)
+            DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+    }
+
+    // String values are kept with their length: every byte reads and writes back.
+    bool GetFieldString(TField* field, std::string& value) override {
+        TRecordBuffer rb = CurrentBuffer();
+        if (rb == nullptr || field->FieldNo() <= 0) return TDataSet::GetFieldString(field, value);
+        const Value& v = B(rb)->values[static_cast<size_t>(field->FieldNo() - 1)];
+        if (!v) return false;
+        value.assign(*v);
+        return true;
+    }
+    void SetFieldString(TField* field, const std::string* value) override {
+        TRecordBuffer rb = CurrentBuffer();
+        if (rb == nullptr || field->FieldNo() <= 0) {
+            TDataSet::SetFieldString(field, value);
+            return;
+        }
+        field->ValidateString(value);
+        Value& v = B(rb)->values[static_cast<size_t>(field->FieldNo() - 1)];
+        if (value == nullptr)
+            v.reset();
+        else
+            v = *value;
         if (State() != dsCalcFields && State() != dsFilter)
             DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
     }
@@ -303,6 +339,10 @@ public:
                 else
                     v = bytes;
                 ds_->DataEvent(deFieldChange, reinterpret_cast<intptr_t>(f_));
+            }
+            size_t Read(void* data, size_t count) override {
+                ++ds_->blobReads;
+                return TMemoryStream::Read(data, count);
             }
             size_t Write(const void* data, size_t count) override {
                 if (m_ == bmRead) return 0;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "velmysql/db/db_types.h"
+#include "velmysql/db/listener_list.h"
 #include "velmysql/rtl/component.h"
 
 namespace velmysql {
@@ -47,8 +48,8 @@ public:
     void Edit();
     // True when ADataSet leads back to this data source through its chain of masters.
     bool IsLinkedTo(TDataSet* ADataSet) const;
-    int DataLinkCount() const { return static_cast<int>(links_.size()); }
-    TDataLink* DataLinks(int Index) const { return links_[static_cast<size_t>(Index)]; }
+    int DataLinkCount() const { return links_.Count(); }
+    TDataLink* DataLinks(int Index) const { return links_[Index]; }
 
     TNotifyEvent OnStateChange;
     TDataChangeEvent OnDataChange;
@@ -72,7 +73,7 @@ private:
     bool enabled_ = true;
     bool autoEdit_ = true;
     TDataSetState state_ = dsInactive;
-    std::vector<TDataLink*> links_;
+    TListenerList<TDataLink> links_;
 };
 
 // One follower of a data source. Descendants override the notifications they need.

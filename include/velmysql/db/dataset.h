@@ -30,6 +30,7 @@
 #include "velmysql/db/db_types.h"
 #include "velmysql/db/field.h"
 #include "velmysql/db/field_defs.h"
+#include "velmysql/db/listener_list.h"
 #include "velmysql/db/check_constraints.h"
 #include "velmysql/db/params.h"
 #include "velmysql/rtl/component.h"
@@ -56,8 +57,9 @@ constexpr TSet<TDataSetState> dsWriteModes{dsEdit, dsInsert, dsSetKey, dsCalcFie
                                            dsNewValue, dsInternalCalc};
 constexpr TSet<TDataSetState> dsEditModes{dsEdit, dsInsert, dsSetKey};
 
-// A descendant's destructor must call Close(): by the time this base destructor runs the
-// descendant's buffer protocol can no longer be called.
+// Destruction: a descendant's destructor calls CloseOnDestroy() before it frees anything
+// of its own. By the time this base destructor runs, the descendant's record-buffer
+// protocol can no longer be called, so an open dataset cannot be closed from here.
 class TDataSet : public TComponent {
 public:
     static const TClassInfo& ClassInfo();
@@ -155,6 +157,13 @@ public:
     virtual bool GetFieldData(TField* Field, void* Buffer);
     // Stores the native value in Buffer (null for NULL) into the active record.
     virtual void SetFieldData(TField* Field, const void* Buffer);
+    // The bytes of a string field's value (all of them, zero bytes included); false for
+    // NULL. String fields read and write through these two; the defaults go through the
+    // zero-terminated native format of GetFieldData/SetFieldData (so they end a value at
+    // its first zero byte). A dataset that keeps values with their length overrides both;
+    // SetFieldString calls Field->ValidateString(Value) before it stores.
+    virtual bool GetFieldString(TField* Field, std::string& Value);
+    virtual void SetFieldString(TField* Field, const std::string* Value);
     // A stream over Field's blob value in the active record; the caller owns it.
     virtual std::unique_ptr<TStream> CreateBlobStream(TField* Field, TBlobStreamMode Mode);
     virtual void CloseBlob(TField* Field);
@@ -181,6 +190,10 @@ public:
     int WindowRecordCount() const { return recordCount_; }
     // Makes the window hold at least as many records as the data links ask for.
     void UpdateBufferCount();
+    // Changes whenever the rows this dataset shows may have changed (open, close, post,
+    // delete, refresh, filter); lookup fields of other datasets keep their cached values
+    // while it stays the same.
+    uint64_t RowsVersion() const { return rowsVersion_; }
 
     // ---- events
     TDataSetNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose;
@@ -238,7 +251,10 @@ protected:
     virtual void InternalClose() = 0;
     virtual bool IsCursorOpen() = 0;
     virtual void InternalInitFieldDefs() = 0;
-    virtual void InternalHandleException() = 0;
+    // What to do with an exception that must not escape (an error while a form is
+    // loaded in a design tool): the default hands it to the application's exception
+    // handler (HandleException). Called inside the catch block.
+    virtual void InternalHandleException();
     virtual void InternalRefresh();
     virtual void InternalEdit();
     virtual void InternalInsert();
@@ -255,6 +271,9 @@ protected:
     virtual void OpenCursor(bool InfoQuery);
     virtual void CloseCursor();
     virtual void InitRecord(TRecordBuffer Buffer);
+    // Run by Post before InternalPost: the framework refuses a NULL in a required data
+    // field. A dataset whose server fills unassigned columns (defaults, auto-increment)
+    // replaces it with its own rule.
     virtual void CheckRequiredFields();
 
     // ---- the events, one place each so descendants can hook them
@@ -295,6 +314,18 @@ protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
     // ---- services for descendants
+    // The first statement of a descendant's destructor: marks the component as being
+    // destroyed and closes it without events; nothing it raises escapes.
+    void CloseOnDestroy() noexcept;
+    // A descendant that changes its rows outside the framework's operations tells the
+    // lookup fields of other datasets with this.
+    void RowsChanged() { ++rowsVersion_; }
+    // The calculation area of a record holds one slot per calculated or lookup field, at
+    // the field's Offset: a flag byte (0 for NULL) and then the native value (DataSize
+    // bytes). A cleared area (all zero) reads NULL for every field. These read and write
+    // one slot; ClearCalcFields of a descendant zeroes the area.
+    static bool GetCalcFieldData(const char* CalcArea, const TField* Field, void* Buffer);
+    static void SetCalcFieldData(char* CalcArea, const TField* Field, const void* Buffer);
     void SetState(TDataSetState Value);
     void SetBookmarkSize(int Value) { bookmarkSize_ = Value; }
     void SetBof(bool Value) { bof_ = Value; }
@@ -327,8 +358,12 @@ private:
     void ScrollToEnd(bool ToLast);
     void SetBufListSize(int Value);
     void MoveBuffer(int CurIndex, int NewIndex);
-    void BeginInsertAppend();
-    void EndInsertAppend();
+    void InsertAppend(bool ToEnd);
+    // After a failed insert or append: browse state, the cursor back on Current (the
+    // first record when empty) and the window read again around it.
+    void RestoreWindow(const TBookmark& Current);
+    // Closes without events, whatever the descendant or a listener raises.
+    void ForceClose() noexcept;
     void SetBufferCount(int Value);
     TRecordBuffer& Slot(int Index);
     void AddDataSource(TDataSource* DataSource);
@@ -367,7 +402,8 @@ private:
     std::unique_ptr<TFields> fields_;
     std::unique_ptr<TFieldDefs> fieldDefs_;
     std::unique_ptr<TCheckConstraints> constraints_;
-    std::vector<TDataSource*> dataSources_;
+    TListenerList<TDataSource> dataSources_;
+    uint64_t rowsVersion_ = 0;
 };
 
 }  // namespace velmysql

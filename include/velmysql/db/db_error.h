@@ -46,6 +46,7 @@ inline constexpr const char* SNoFieldClass = "No field class for field type %s";
 inline constexpr const char* SBookmarkNotFound = "Bookmark not found";
 inline constexpr const char* SNotABlobField = "Field '%s' is not a blob field";
 inline constexpr const char* SCalcFieldsInEvent = "Calculated fields cannot be modified outside OnCalcFields";
+inline constexpr const char* SVariantCalcField = "Calculated or lookup field '%s' cannot be of type Variant";
 inline constexpr const char* SDataSetBusy = "Dataset is busy in an operation that cannot be interrupted";
 }  // namespace dbtext
 

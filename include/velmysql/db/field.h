@@ -101,6 +101,8 @@ public:
     const std::string& ConstraintErrorMessage() const { return constraintErrorMessage_; }
     void SetConstraintErrorMessage(const std::string& Value) { constraintErrorMessage_ = Value; }
     virtual bool IsBlob() const { return false; }
+    // True when the field belongs to an index of its dataset (the dataset decides).
+    bool IsIndexField() const;
     bool CanModify() const;
 
     // ---- lookup definition (FieldKind fkLookup)
@@ -143,11 +145,18 @@ public:
 
     // Copies the native value into Buffer; false for NULL. Buffer may be null.
     bool GetData(void* Buffer) const;
+    // A string field's value as its bytes (all of them); false for NULL.
+    bool GetStringData(std::string& Value) const;
+    // Stores a string field's value (null for NULL) through the dataset.
+    void SetStringData(const std::string* Value);
     // Stores the native value (null for NULL) through the dataset.
     void SetData(const void* Buffer);
     // Runs OnValidate with the value about to be stored in Buffer; while it runs, the
     // field reads that value.
     void Validate(const void* Buffer);
+    // The same for a string value given as its bytes (null for NULL), as a dataset's
+    // SetFieldString stores it.
+    void ValidateString(const std::string* Value);
     // Runs OnChange; the dataset calls it after the value changed.
     virtual void Change();
     void FocusControl() {}
@@ -207,9 +216,19 @@ private:
     std::string lookupKeyFields_;
     std::string lookupResultField_;
 
-    // While OnValidate runs, reads answer the value being validated.
-    bool inValidate_ = false;
-    const void* validating_ = nullptr;
+    // Lookup fields keep what they found per key text while the rows of the lookup
+    // dataset stay the same (see TDataSet::RowsVersion), so a window of records does
+    // not scan the lookup dataset once per record.
+    struct TLookupCache;
+    Variant CachedLookup(const std::string& Key, const std::function<Variant()>& Find);
+    void CheckWritable() const;
+
+    // While OnValidate runs, reads answer the value being validated: a native value
+    // (Validate) or a string's bytes (ValidateString).
+    enum class Validating { None, Native, Text };
+    Validating validating_ = Validating::None;
+    const void* validatingValue_ = nullptr;
+    std::unique_ptr<TLookupCache> lookupCache_;
 };
 
 // The fields of a dataset, in field order. The list does not own the fields (their

@@ -9,16 +9,31 @@
 // the first handle the driver opens. Closing it unloads the driver, so every private
 // connection is given back first; disconnecting tells the registered datasets before the
 // server handle closes.
+//
+// Layering. The dataset classes live in the area above this one, so the server knows a
+// dataset only as the framework's TDataSet plus the TMySQLServerClient interface below.
+// The operations that must create TMySQLDataset objects (the dataset factory: NewDataset,
+// Dataset, DatasetFrom, FreeDataset, Link, UnLink) are members of this class declared
+// here but defined in the dataset area's own source, which includes this header; no
+// source of the server area includes a dataset header. What they keep lives here: the
+// named datasets, owned by the server, each with the data source Link made for it.
+//
+// Clients. A registered client that is a component is linked with the server by free
+// notification: when the client goes away, the server forgets it; when the server goes
+// away, the client hears opRemove for it and must forget the server. Datasets that
+// implement TMySQLServerClient are detached explicitly (DetachFromServer).
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "velmysql/db/custom_connection.h"
+#include "velmysql/db/data_source.h"
 #include "velmysql/drivers/mysql_base.h"
 #include "velmysql/rtl/strings.h"
 #include "velmysql/server/server_types.h"
@@ -147,7 +162,9 @@ public:
     void GetTableNames(const std::string& Database, TStrings& List, MySQLConnectionHandle* Handle = nullptr);
     void GetFieldNames(const std::string& Database, const std::string& Table, TStrings& List);
 
-    // --- named locks: the server's answer, -1 without a connection, a result or a number
+    // --- named locks: the server's answer, -1 without a connection, a result or a number.
+    // The lock name is a value: it is escaped through the driver before it goes between
+    // the statement's quotes, so any name (quotes included) names that lock.
     int GetLock(const std::string& Name, int TimeOut);
     int ReleaseLock(const std::string& Name);
 
@@ -159,11 +176,20 @@ public:
     // Index of the first entry with that name, letter case ignored; -1 when absent.
     int FindDataset(const std::string& Name) const;
     int NamedDatasetCount() const { return static_cast<int>(namedDatasets_.size()); }
-    TDataSet* NamedDataset(int Index) const { return namedDatasets_.at(static_cast<size_t>(Index)).second.get(); }
+    TDataSet* NamedDataset(int Index) const { return namedDatasets_.at(static_cast<size_t>(Index)).dataset.get(); }
     // Takes a dataset into the named list (a second one of the same name is added too;
-    // lookups find the first). The server frees it in DisconnectClients or when it goes.
-    // The dataset factory builds on this.
+    // lookups find the first). The server frees it in FreeNamedDataset, DisconnectClients
+    // or when it goes. The dataset factory builds on this.
     void AdoptNamedDataset(const std::string& Name, std::unique_ptr<TDataSet> Dataset);
+    // Closes the named dataset at Index, frees the data source Link made for it,
+    // detaches it from the server, frees it and removes its entry.
+    void FreeNamedDataset(int Index);
+    // The data source the server made to link the named dataset at Index to its master
+    // (null when none). SetLinkSource hands the server such a data source, freeing the
+    // previous one; a data source the application made is never given to the server and
+    // so never freed by it.
+    TDataSource* LinkSource(int Index) const { return namedDatasets_.at(static_cast<size_t>(Index)).linkSource.get(); }
+    void SetLinkSource(int Index, std::unique_ptr<TDataSource> Source);
 
 protected:
     void DoConnect() override;
@@ -183,7 +209,6 @@ private:
     void CloseOnChildrenTest();
     // Reads the first column of every row of a statement into List.
     void FillList(const std::string& Statement, TStrings& List, MySQLConnectionHandle* Handle);
-    int LockQuery(const std::string& Statement);
     // "create database NAME" or "drop database NAME" (the name formatted by the driver).
     void DatabaseStatement(const std::string& Verb, const std::string& Name, MySQLConnectionHandle* Handle);
 
@@ -198,8 +223,16 @@ private:
     std::uint16_t port_ = 3306;
     TStringList params_;
     std::string databaseName_;
-    bool connecting_ = false;  // inside DoConnect: no close-on-children test
-    std::vector<std::pair<std::string, std::unique_ptr<TDataSet>>> namedDatasets_;
+    int LockQuery(const std::string& Name, std::optional<int> TimeOut);
+
+    bool connecting_ = false;     // inside DoConnect: no close-on-children test
+    bool disconnecting_ = false;  // inside the disconnect sequence: no close-on-children test
+    struct NamedEntry {
+        std::string name;
+        std::unique_ptr<TDataSet> dataset;
+        std::unique_ptr<TDataSource> linkSource;  // made by Link; freed before the dataset
+    };
+    std::vector<NamedEntry> namedDatasets_;
 };
 
 }  // namespace velmysql

@@ -20,9 +20,10 @@ std::string StatementForServer(const std::string& sql, int serverVersion);
 std::string ShowTablesStatement(const std::string& formattedDatabase);
 // "show columns from " + database + "." + table.
 std::string ShowColumnsStatement(const std::string& formattedDatabase, const std::string& formattedTable);
-// "select get_lock('name',timeout);" and "select release_lock('name');"
-std::string GetLockStatement(const std::string& name, int timeoutSeconds);
-std::string ReleaseLockStatement(const std::string& name);
+// "select get_lock('name',timeout);" and "select release_lock('name');", with the
+// name already escaped for a quoted value.
+std::string GetLockStatement(const std::string& escapedName, int timeoutSeconds);
+std::string ReleaseLockStatement(const std::string& escapedName);
 // Asks a connection which database it has selected.
 inline constexpr const char* kConnectionDatabaseStatement = "select database() as FDB;";
 
