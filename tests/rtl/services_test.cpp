@@ -12,7 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "velmysql/rtl/application.h"
 #include "velmysql/rtl/dialogs.h"
+#include "velmysql/rtl/exception.h"
 #include "velmysql/rtl/screen.h"
 #include "velmysql/rtl/stream.h"
 
@@ -230,6 +232,40 @@ TEST(MemoryStream, ReadWriteSeekAndTruncate) {
     EXPECT_THROW(part.CopyFrom(m, 5), EReadError);  // only 1 byte left after "ell"
     m.Clear();
     EXPECT_EQ(m.Size(), 0);
+}
+
+// An exception that must not escape goes to the application's handler; without one it
+// is shown in an error box, except the silent abort.
+TEST(ApplicationExceptions, HandlerOrErrorBox) {
+    auto scripted = std::make_unique<TScriptedDialogs>();
+    TScriptedDialogs* shown = scripted.get();
+    auto previousDialogs = SetDialogService(std::move(scripted));
+    auto raiseAndHandle = [](auto exception) {
+        try {
+            throw exception;
+        } catch (...) {
+            HandleException();
+        }
+    };
+    raiseAndHandle(Exception("disk full"));
+    raiseAndHandle(EAbort());
+    ASSERT_EQ(shown->Shown().size(), 1u);
+    EXPECT_EQ(shown->Shown()[0].Text, "disk full");
+    EXPECT_EQ(shown->Shown()[0].Type, mtError);
+
+    std::vector<std::string> handled;
+    auto previousHandler = SetApplicationExceptionHandler([&](std::exception_ptr e) {
+        try {
+            std::rethrow_exception(e);
+        } catch (const std::exception& x) {
+            handled.push_back(x.what());
+        }
+    });
+    raiseAndHandle(Exception("lost connection"));
+    EXPECT_EQ(handled, std::vector<std::string>{"lost connection"});
+    EXPECT_EQ(shown->Shown().size(), 1u) << "the handler took it";
+    SetApplicationExceptionHandler(std::move(previousHandler));
+    SetDialogService(std::move(previousDialogs));
 }
 
 }  // namespace

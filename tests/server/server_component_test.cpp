@@ -53,7 +53,7 @@ public:
         });
     }
     ~ClientDataset() override {
-        Close();
+        CloseOnDestroy();
         if (server_) server_->UnRegisterClient(this);
     }
     bool AutoCreatesTable() const override { return autoCreate_; }
@@ -567,6 +567,90 @@ TEST_F(ServerTest, QuotingGoesThroughTheDriver) {
     EXPECT_EQ(server->FormatIdentifier("order"), "`order`");
     EXPECT_EQ(server->FormatIdentifier("customer"), "customer");
     EXPECT_EQ(server->EscapeStr("it's"), "it\\'s");
+}
+
+TEST_F(ServerTest, LockNamesAreEscapedValues) {
+    Fake().results["select get_lock('it\\'s',5);"] = {{"1"}};
+    EXPECT_EQ(server->GetLock("it's", 5), 1);
+    EXPECT_EQ(Statements().back(), "select get_lock('it\\'s',5);");
+    Fake().results["select release_lock('it\\'s');"] = {{"1"}};
+    EXPECT_EQ(server->ReleaseLock("it's"), 1);
+}
+
+// Closing the datasets while disconnecting gives their connections back; with
+// soCloseOnChildren that must not start a second disconnect inside the first.
+TEST_F(ServerTest, CloseOnChildrenDisconnectsOnce) {
+    server->SetOptions(server->Options() + TMySQLServerOptions{soCloseOnChildren});
+    ClientDataset dataset(server.get());
+    MySQLConnectionHandle* shared = nullptr;
+    TObject user;
+    server->RegisterClient(&user, [&](TObject*, bool connecting) {
+        if (!connecting) server->FreeConnection(shared);
+    });
+    int before = 0, after = 0;
+    server->BeforeDisconnect = [&](TObject*) { ++before; };
+    server->AfterDisconnect = [&](TObject*) { ++after; };
+    server->Connect();
+    shared = server->ServerHandle();
+    dataset.Open();
+    server->Disconnect();
+    EXPECT_EQ(before, 1);
+    EXPECT_EQ(after, 1);
+    EXPECT_FALSE(server->Connected());
+    server->UnRegisterClient(&user);
+}
+
+// The data source Link makes belongs to the server and goes with its dataset; a data
+// source the application made is never freed by the server.
+TEST_F(ServerTest, LinkSourcesGoWithTheirNamedDataset) {
+    server->AdoptNamedDataset("master", std::make_unique<ClientDataset>(server.get()));
+    server->AdoptNamedDataset("detail", std::make_unique<ClientDataset>(server.get()));
+    server->AdoptNamedDataset("other", std::make_unique<ClientDataset>(server.get()));
+    auto made = std::make_unique<TDataSource>(nullptr);
+    made->SetDataSet(server->NamedDataset(0));
+    TDataSource* madePtr = made.get();
+    server->SetLinkSource(1, std::move(made));
+    EXPECT_EQ(server->LinkSource(1), madePtr);
+    TDataSource applications(nullptr);
+    applications.SetDataSet(server->NamedDataset(0));
+
+    server->FreeNamedDataset(server->FindDataset("detail"));
+    EXPECT_EQ(server->NamedDatasetCount(), 2);
+    EXPECT_EQ(server->FindDataset("detail"), -1);
+    EXPECT_EQ(server->DataSetCount(), 2) << "the freed dataset left the client list";
+    server->DisconnectClients();
+    EXPECT_EQ(server->NamedDatasetCount(), 0);
+    // The application's data source survived its dataset and was told it went.
+    EXPECT_EQ(applications.DataSet(), nullptr);
+}
+
+// A client component and the server each forget the other when it goes.
+TEST_F(ServerTest, ClientComponentsAndTheServerForgetEachOther) {
+    class Holder : public TComponent {
+    public:
+        using TComponent::TComponent;
+        TMySQLServer* server = nullptr;
+
+    protected:
+        void Notification(TComponent* component, TOperation operation) override {
+            TComponent::Notification(component, operation);
+            if (operation == opRemove && component == server) server = nullptr;
+        }
+    };
+    auto gone = std::make_unique<Holder>(nullptr);
+    server->RegisterClient(gone.get());
+    EXPECT_EQ(server->ClientCount(), 1);
+    gone.reset();  // freed without unregistering
+    EXPECT_EQ(server->ClientCount(), 0);
+    server->Connect();
+    server->Disconnect();  // tells the clients: none is left to tell
+
+    Holder stays(nullptr);
+    stays.server = server.get();
+    server->RegisterClient(&stays);
+    server->DisconnectClients();
+    server.reset();
+    EXPECT_EQ(stays.server, nullptr) << "the dropped client heard that the server went";
 }
 
 }  // namespace
