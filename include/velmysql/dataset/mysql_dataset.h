@@ -1,0 +1,323 @@
+#pragma once
+// TMySQLDatasetBase: the dataset engine, and its three component classes TMySQLDataset,
+// TMySQLQuery and TMySQLTable (which differ only in what they persist and, for the table,
+// in the default options).
+//
+// The engine runs its SQL on a connection of its TMySQLServer, keeps the driver's result
+// open and moves the rows into its row list: all at open (rtLocal), as navigation reaches
+// them (rtIncremental), or keeping only the newest (rtUnidirectional). The framework
+// (TDataSet) drives it through the record-buffer protocol; the state machine is:
+//
+//   closed (no row list) --open--> open, result streaming (incremental modes)
+//        ^                          |  (rtLocal reads every row at open)
+//        |                          v
+//        +-------close-------- all fetched (result freed, catalogue reads done)
+//
+// Rows are TRowValues: one heap block per row holding every value with its length. A row
+// index is the bookmark. In rtUnidirectional only the newest row keeps its storage; a
+// record whose row was released cannot be shown again ("Record is no longer available").
+//
+// Sources: the model, properties and connection (dataset_model.cpp), opening, fetching
+// and the cursor (dataset_open.cpp), columns and field definitions (dataset_columns.cpp),
+// record values (dataset_values.cpp), blob streams (blob_stream.cpp), persisted
+// properties (dataset_classes.cpp).
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "velmysql/dataset/dataset_types.h"
+#include "velmysql/db/data_source.h"
+#include "velmysql/db/dataset.h"
+#include "velmysql/db/index_defs.h"
+#include "velmysql/db/params.h"
+#include "velmysql/rtl/screen.h"
+#include "velmysql/rtl/strings.h"
+#include "velmysql/server/mysql_server.h"
+
+namespace velmysql {
+
+class TMySQLBlobStream;
+
+// Names compare without regard to ASCII letter case in the table and database lists.
+struct TNameLess {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+
+class TMySQLDatasetBase : public TDataSet, public TMySQLServerClient {
+public:
+    static const TClassInfo& ClassInfo();
+    explicit TMySQLDatasetBase(TComponent* AOwner);
+    ~TMySQLDatasetBase() override;
+
+    // ---- connection
+    TMySQLServer* Server() const { return server_; }
+    // Closes an open cursor, unregisters from the old server, registers with the new one.
+    void SetServer(TMySQLServer* Value);
+    // Obtains the connection: the server's own (ShareConnection) or a private one, and
+    // selects DatabaseName on it while no result is open.
+    void ActivateConnection();
+    // Discards the rest of the result and gives the connection back.
+    void DeactivateConnection();
+    MySQLConnectionHandle* ConnectionHandle() const { return handle_; }
+    // Opens the dataset, then calls OnThreadOpened. With doThreadedUpdate the open belongs
+    // on a worker thread, which this build does not offer yet: it raises.
+    void Execute(bool Flag);
+
+    // ---- persisted properties
+    const std::string& DatabaseName() const { return databaseName_; }
+    void SetDatabaseName(const std::string& Value);
+    const std::string& TableName() const { return tableName_; }
+    void SetTableName(const std::string& Value);
+    const std::string& FieldName() const { return fieldName_; }
+    void SetFieldName(const std::string& Value);
+    TMySQLDatasetOptions Options() const { return options_; }
+    void SetOptions(TMySQLDatasetOptions Value);
+    TMySQLResultOptions ResultType() const { return resultType_; }
+    void SetResultType(TMySQLResultOptions Value);
+    bool ShareConnection() const { return options_.Contains(doShareConnection); }
+    void SetShareConnection(bool Value);
+    bool RawData() const { return options_.Contains(doFieldsAsString); }
+    void SetRawData(bool Value);
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool Value);
+    bool CachedUpdates() const { return options_.Contains(doCachedUpdates); }
+    void SetCachedUpdates(bool Value);
+    bool ParamCheck() const { return options_.Contains(doMacroCheck); }
+    void SetParamCheck(bool Value);
+    bool UseCursor() const { return options_.Contains(doUseCursor); }
+    void SetUseCursor(bool Value);
+    TCursor Cursor() const { return cursor_; }
+    void SetCursor(TCursor Value) { cursor_ = Value; }
+    TStringList& SQL() { return sql_; }
+    void SetSQL(const TStrings& Value) { sql_.Assign(Value); }
+    TStringList& SQLUpdate() { return sqlUpdate_; }
+    TStringList& SQLInsert() { return sqlInsert_; }
+    TStringList& SQLDelete() { return sqlDelete_; }
+    TStringList& SQLBatch() { return sqlBatch_; }
+    TStringList& SQLCached() { return sqlCached_; }
+    TParams& Macros() { return *macros_; }
+    TFieldDefs& CustomFieldDefs() { return *customFieldDefs_; }
+    TIndexDefs& IndexDefs() { return *indexDefs_; }
+    const std::string& MacroDel() const { return macroDel_; }
+
+    // ---- what the last statement left
+    const std::string& AffectedRows() const { return affectedRows_; }
+    const std::string& QueryInfo() const { return queryInfo_; }
+    const std::string& LastInsertID() const { return lastInsertId_; }
+    // The statement being run and the last one sent.
+    const std::string& CurrentStatement() const { return currentStatement_; }
+    const std::string& LastStatement() const { return lastStatement_; }
+
+    // ---- events
+    TMySQLEvent OnExecSQL;
+    TMySQLMacroEvent OnMacro;
+    TMySQLFieldValue OnCustomValue;
+    TMySQLFieldValue OnDefaultValue;
+    TNotifyEvent OnThreadOpened;
+    TNotifyEvent OnThreadPosted;
+    TDataSetNotifyEvent OnAfterAdd;
+
+    // ---- fetching
+    // Fetches one row into the row list; at the end frees the result and runs the
+    // catalogue reads.
+    void GetNextRow();
+    void GetRest();
+    // Reads and drops the remaining rows and frees the result.
+    void ClearRest();
+    // Runs the statements again, keeping the open dataset and its row position.
+    void ResyncResult();
+    bool AllFetched() const { return allFetched_; }
+    // Rows known so far (released rows of rtUnidirectional included).
+    int64_t RowCount() const { return rowCount_; }
+
+    // ---- columns
+    int FieldInfoCount() const { return static_cast<int>(fieldInfos_.size()); }
+    const TFieldInfo& FieldInfo(int Index) const { return fieldInfos_.at(static_cast<size_t>(Index)).info; }
+    // The key a column is known by (its field name), after names were made unique.
+    const std::string& FieldInfoKey(int Index) const { return fieldInfos_.at(static_cast<size_t>(Index)).key; }
+    // The entry whose key is Name (letter case ignored); -1 when none.
+    int FindFieldInfo(const std::string& Name) const;
+    const std::map<std::string, TTableInfo, TNameLess>& TableInfos() const { return tableInfos_; }
+    const std::set<std::string, TNameLess>& Databases() const { return databases_; }
+    const std::string& PrimaryKeyList() const { return primaryKeys_; }
+    const std::string& UniqueKeyList() const { return uniqueKeys_; }
+    const std::string& IndexKeyList() const { return indexKeys_; }
+    // Enum/set information for TMySQLStringField: 0 for fields without a column.
+    int GetStringType(TField* Field);
+    std::string GetStringValues(TField* Field);
+    // The stored text of a column in the active record, unchanged; false for NULL (and
+    // for an empty blob).
+    bool GetRawFieldData(TField* Field, std::string& Value);
+
+    // ---- values (the framework's side)
+    bool GetFieldData(TField* Field, void* Buffer) override;
+    void SetFieldData(TField* Field, const void* Buffer) override;
+    bool GetFieldString(TField* Field, std::string& Value) override;
+    void SetFieldString(TField* Field, const std::string* Value) override;
+    std::unique_ptr<TStream> CreateBlobStream(TField* Field, TBlobStreamMode Mode) override;
+    void CloseBlob(TField* Field) override;
+    bool BookmarkValid(const TBookmark& Bookmark) override;
+    int CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2) override;
+
+    // ---- the server's seam
+    bool AutoCreatesTable() const override { return options_.Contains(doAutoCreate); }
+    std::string TableCreationScript() override;
+    void DetachFromServer() override { SetServer(nullptr); }
+
+protected:
+    // ---- the record-buffer protocol
+    TRecordBuffer AllocRecordBuffer() override;
+    void FreeRecordBuffer(TRecordBuffer& Buffer) override;
+    virtual void ClearRecordBuffer(TRecordBuffer& Buffer);
+    // The buffer field values address in the current state; false when there is none.
+    virtual bool GetActiveRecBuf(TRecInfo*& Buffer);
+    void InternalInitRecord(TRecordBuffer Buffer) override;
+    TGetResult GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) override;
+    int GetRecordSize() override { return recordSize_; }
+    void GetBookmarkData(TRecordBuffer Buffer, void* Data) override;
+    void SetBookmarkData(TRecordBuffer Buffer, const void* Data) override;
+    TBookmarkFlag GetBookmarkFlag(TRecordBuffer Buffer) override;
+    void SetBookmarkFlag(TRecordBuffer Buffer, TBookmarkFlag Value) override;
+    void InternalGotoBookmark(const void* Bookmark) override;
+    void InternalSetToRecord(TRecordBuffer Buffer) override;
+    void InternalFirst() override;
+    void InternalLast() override;
+    int GetRecordCount() override;
+    int GetRecNo() override;
+    void SetRecNo(int Value) override;
+    void InternalOpen() override;
+    void InternalClose() override;
+    bool IsCursorOpen() override { return rowsOpen_; }
+    void InternalInitFieldDefs() override;
+    void InternalRefresh() override;
+    void InternalEdit() override;
+    void InternalCancel() override;
+    void InternalPost() override;
+    void InternalDelete() override;
+    void InternalAddRecord(TRecordBuffer Buffer, bool Append) override;
+    bool GetCanModify() override { return !readOnly_; }
+    void ClearCalcFields(TRecordBuffer Buffer) override;
+    TFieldClass GetFieldClass(TFieldType FieldType) override;
+    bool GetIsIndexField(TField* Field) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+    // Options without the side effects of SetOptions, for constructors and the form reader.
+    void SetOptionsValue(TMySQLDatasetOptions Value) { options_ = Value; }
+
+private:
+    friend class TMySQLBlobStream;
+    struct FieldEntry {
+        std::string key;
+        TFieldInfo info;
+    };
+
+    // ---- opening (dataset_open.cpp)
+    void InternalOpenResult();
+    void InternalOpenResultBlock();
+    // Where each statement is made ready to send: macros, master and filter conditions
+    // are expanded here once the template engine exists; until then statements are sent
+    // as written.
+    std::string PrepareStatement(const std::string& Statement);
+    void RunStatement(const std::string& Statement);
+    void ReadResultColumns();
+    void RecInfoClear();
+    void FieldInfoClear();
+    void TableInfoClear();
+    // The row at a row-list position; null when it was released or does not exist.
+    const TRowValues* Row(int64_t Index) const;
+    TRowValues* MutableRow(int64_t Index);
+    // Raises for a row of rtUnidirectional whose storage is gone.
+    [[noreturn]] void RowReleasedError();
+
+    // ---- columns (dataset_columns.cpp)
+    void AddResultColumn(const TMysql_FieldDef& Def);
+    void AddCustomColumns();
+    void MakeNamesUnique();
+    void RetrieveFieldValues();
+    void ConvertSetValues(int Column);
+    void RetrieveIndexDefs();
+    void AfterLastRow();
+
+    // ---- values (dataset_values.cpp)
+    const TFieldInfo* ColumnOf(const TField* Field) const;
+    // Stores Text (nullopt for NULL) as column Column's value of Buffer and, while
+    // editing, of the fetched row.
+    void StoreValue(TRecInfo* Buffer, int Column, std::optional<std::string_view> Text);
+    std::string GetBlobData(TField* Field, TRecInfo* Buffer);
+    void SetBlobData(TField* Field, TRecInfo* Buffer, const std::string& Value);
+    bool IsActiveBuffer(const TRecInfo* Buffer);
+
+    // ---- members
+    MySQLConnectionHandle* handle_ = nullptr;
+    MySQLResultHandle* result_ = nullptr;
+    std::unique_ptr<TMasterDataLink> masterLink_;
+    bool inTransaction_ = false;
+    bool allFetched_ = true;
+    bool readOnly_ = false;
+    std::set<std::string, TNameLess> databases_;
+    std::map<std::string, TTableInfo, TNameLess> tableInfos_;
+    std::vector<FieldEntry> fieldInfos_;
+    int resultColumns_ = 0;  // the first entries of fieldInfos_ that are result columns
+    std::vector<const char*> scratchValues_;
+    std::vector<unsigned long> scratchLengths_;
+    // The row list: rows [firstRow_, rowCount_) are held in rows_ (rtUnidirectional keeps
+    // only the newest); rowsOpen_ is false while closed.
+    std::vector<TRowValues> rows_;
+    int64_t firstRow_ = 0;
+    int64_t rowCount_ = 0;
+    bool rowsOpen_ = false;
+    uint32_t runningWidth_ = 0;
+    int recordSize_ = 0;
+    uint32_t smallMemoLimit_ = 65536;
+    TMySQLServer* server_ = nullptr;
+    std::string databaseName_;
+    std::string tableName_;
+    std::string currentStatement_;
+    std::string lastStatement_;
+    TStringList sql_, sqlUpdate_, sqlInsert_, sqlDelete_, sqlBatch_, sqlCached_;
+    std::unique_ptr<TRowValues> editCopy_;
+    int64_t currentRow_ = -1;
+    std::string macroDel_ = "[,]";
+    std::unique_ptr<TParams> macros_;
+    std::string primaryKeys_, uniqueKeys_, indexKeys_;
+    std::string affectedRows_ = "0";
+    std::string queryInfo_;
+    std::string lastInsertId_ = "0";
+    TMySQLResultOptions resultType_ = rtLocal;
+    TCursor cursor_ = crSQLWait;
+    TMySQLDatasetOptions options_ = kDefaultDatasetOptions;
+    std::unique_ptr<TFieldDefs> customFieldDefs_;
+    std::unique_ptr<TIndexDefs> indexDefs_;
+    std::string fieldName_;
+};
+
+// The general dataset: persists the full property set.
+class TMySQLDataset : public TMySQLDatasetBase {
+public:
+    static const TClassInfo& ClassInfo();
+    explicit TMySQLDataset(TComponent* AOwner) : TMySQLDatasetBase(AOwner) {}
+};
+
+// The query dataset: persists the query-oriented subset (Params, ParamDelimiters,
+// DataSource).
+class TMySQLQuery : public TMySQLDatasetBase {
+public:
+    static const TClassInfo& ClassInfo();
+    explicit TMySQLQuery(TComponent* AOwner) : TMySQLDatasetBase(AOwner) {}
+};
+
+// The table dataset: also reads field values and index definitions by default.
+class TMySQLTable : public TMySQLDatasetBase {
+public:
+    static const TClassInfo& ClassInfo();
+    explicit TMySQLTable(TComponent* AOwner) : TMySQLDatasetBase(AOwner) { SetOptionsValue(kDefaultTableOptions); }
+};
+
+// Registers the dataset and field classes for form streaming.
+void RegisterDatasetClasses();
+
+}  // namespace velmysql
