@@ -207,7 +207,11 @@ int TMySQLDatasetBase::GetRecordCount() {
 
 TGetResult TMySQLDatasetBase::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) {
     if (GetRecordCount() <= 0) return grEOF;
-    while (rowCount_ - 1 <= currentRow_ && !allFetched_) GetNextRow();
+    // Fetching ahead tells whether a next row exists. In rtUnidirectional it would release
+    // the current row, so only a request that moves forward (or past the fetched rows,
+    // as the last-record request does) fetches.
+    const bool fetchAhead = resultType_ != rtUnidirectional || GetMode == gmNext || currentRow_ >= rowCount_;
+    while (fetchAhead && rowCount_ - 1 <= currentRow_ && !allFetched_) GetNextRow();
     if (currentRow_ > rowCount_) currentRow_ = rowCount_;
     TGetResult result = grOK;
     switch (GetMode) {
