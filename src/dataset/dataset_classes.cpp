@@ -155,6 +155,8 @@ const TClassInfo& TMySQLStringField::ClassInfo() {
 void RegisterDatasetClasses() {
     static std::once_flag once;
     std::call_once(once, [] {
+        // A form of datasets holds their server too.
+        RegisterClass<TMySQLServer>();
         RegisterClass<TMySQLDataset>();
         RegisterClass<TMySQLQuery>();
         RegisterClass<TMySQLTable>();
