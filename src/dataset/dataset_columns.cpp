@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "velmysql/dataset/mysql_dataset.h"
 #include "velmysql/dataset/mysql_string_field.h"
@@ -75,6 +76,85 @@ uint16_t SetMask(const std::string& value, const std::vector<std::string>& membe
             if (members[m] == word) mask = static_cast<uint16_t>(mask | (1u << m));
     }
     return mask;
+}
+
+// The field type and size of a column under the options (BIT depends on the server).
+std::pair<TFieldType, int> FieldTypeOf(const TFieldInfo& info, TMySQLDatasetOptions options, int serverVersion) {
+    const bool isUnsigned = (info.Flags & column::kUnsigned) != 0;
+    TFieldType type = ftUnknown;
+    int size = 0;
+    switch (info.FieldType) {
+        case column::kTiny:
+            type = options.Contains(doTinyIntToBool) ? ftBoolean : (isUnsigned ? ftWord : ftSmallint);
+            break;
+        case column::kShort: type = isUnsigned ? ftWord : ftSmallint; break;
+        case column::kLong: type = isUnsigned ? ftLargeint : ftInteger; break;
+        case column::kLongLong:
+            if (isUnsigned) {
+                type = ftString;
+                size = 20;
+            } else {
+                type = ftLargeint;
+            }
+            break;
+        case column::kInt24: type = ftInteger; break;
+        case column::kDecimal:
+        case column::kFloat:
+        case column::kDouble:
+        case column::kNewDecimal: type = ftFloat; break;
+        case column::kNull: type = ftVariant; break;
+        case column::kTimestamp:
+        case column::kDateTime:
+        case column::kNewDate: type = ftDateTime; break;
+        case column::kDate: type = ftDate; break;
+        case column::kTime: type = ftTime; break;
+        case column::kYear: type = ftWord; break;
+        case column::kVarChar:
+        case column::kVarString:
+        case column::kString:
+            type = ftString;
+            size = static_cast<int>(info.Length);
+            break;
+        case column::kBit:
+            if (serverVersion >= 50003) {
+                if (info.Length < 3) {
+                    type = ftWord;
+                } else if (info.Length <= 4) {
+                    type = ftInteger;
+                } else {
+                    type = ftString;
+                    size = 20;
+                }
+            } else {
+                type = ftBoolean;
+            }
+            break;
+        case column::kEnumType:
+            if (options.Contains(doEnumToBool) && MemberList(info.EnumValues).size() == 2) {
+                type = ftBoolean;
+            } else {
+                type = ftString;
+                size = static_cast<int>(info.Length);
+            }
+            break;
+        case column::kSetType:
+            if (options.Contains(doSetToWord)) {
+                type = ftWord;
+            } else {
+                type = ftString;
+                size = static_cast<int>(info.Length);
+            }
+            break;
+        case column::kTinyBlob:
+        case column::kMediumBlob:
+        case column::kLongBlob:
+        case column::kBlobType:
+            type = (info.Flags & column::kBinary) ? ftBlob : ftMemo;
+            size = static_cast<int>(std::min<uint32_t>(info.Length, INT32_MAX));
+            break;
+        default: type = ftUnknown; break;
+    }
+    return {type, size};
 }
 
 }  // namespace
@@ -254,80 +334,7 @@ void TMySQLDatasetBase::InternalInitFieldDefs() {
             attributes.Include(faReadonly);
             def->SetInternalCalcField(true);
         }
-        const bool isUnsigned = (info.Flags & column::kUnsigned) != 0;
-        TFieldType type = ftUnknown;
-        int size = 0;
-        switch (info.FieldType) {
-            case column::kTiny:
-                type = options_.Contains(doTinyIntToBool) ? ftBoolean : (isUnsigned ? ftWord : ftSmallint);
-                break;
-            case column::kShort: type = isUnsigned ? ftWord : ftSmallint; break;
-            case column::kLong: type = isUnsigned ? ftLargeint : ftInteger; break;
-            case column::kLongLong:
-                if (isUnsigned) {
-                    type = ftString;
-                    size = 20;
-                } else {
-                    type = ftLargeint;
-                }
-                break;
-            case column::kInt24: type = ftInteger; break;
-            case column::kDecimal:
-            case column::kFloat:
-            case column::kDouble:
-            case column::kNewDecimal: type = ftFloat; break;
-            case column::kNull: type = ftVariant; break;
-            case column::kTimestamp:
-            case column::kDateTime:
-            case column::kNewDate: type = ftDateTime; break;
-            case column::kDate: type = ftDate; break;
-            case column::kTime: type = ftTime; break;
-            case column::kYear: type = ftWord; break;
-            case column::kVarChar:
-            case column::kVarString:
-            case column::kString:
-                type = ftString;
-                size = static_cast<int>(info.Length);
-                break;
-            case column::kBit:
-                if (serverVersion >= 50003) {
-                    if (info.Length < 3) {
-                        type = ftWord;
-                    } else if (info.Length <= 4) {
-                        type = ftInteger;
-                    } else {
-                        type = ftString;
-                        size = 20;
-                    }
-                } else {
-                    type = ftBoolean;
-                }
-                break;
-            case column::kEnumType:
-                if (options_.Contains(doEnumToBool) && MemberList(info.EnumValues).size() == 2) {
-                    type = ftBoolean;
-                } else {
-                    type = ftString;
-                    size = static_cast<int>(info.Length);
-                }
-                break;
-            case column::kSetType:
-                if (options_.Contains(doSetToWord)) {
-                    type = ftWord;
-                } else {
-                    type = ftString;
-                    size = static_cast<int>(info.Length);
-                }
-                break;
-            case column::kTinyBlob:
-            case column::kMediumBlob:
-            case column::kLongBlob:
-            case column::kBlobType:
-                type = (info.Flags & column::kBinary) ? ftBlob : ftMemo;
-                size = static_cast<int>(std::min<uint32_t>(info.Length, INT32_MAX));
-                break;
-            default: type = ftUnknown; break;
-        }
+        auto [type, size] = FieldTypeOf(info, options_, serverVersion);
         if (!options_.Contains(doFieldsAsString) && (info.Flags & column::kAutoIncrement)) {
             attributes.Include(faReadonly);
             type = ftAutoInc;

@@ -248,6 +248,25 @@ TEST_P(OpenFetchTest, EditingWritesThroughAndCancelRestores) {
     EXPECT_EQ(name->AsString(), "n1");
 }
 
+TEST_P(OpenFetchTest, NewRecordsTakeTheColumnDefaults) {
+    Exec("create table d (id int primary key, qty int default 5, note varchar(10), code varchar(5) default 'x')");
+    TMySQLTable t(nullptr);
+    t.SetServer(server.get());
+    t.SQL().SetText("select * from d");
+    t.OnDefaultValue = [](TMySQLDatasetBase*, const std::string& field, int64_t, std::string& value) {
+        if (field == "code") value = "y";
+    };
+    t.Open();
+    t.Append();
+    EXPECT_EQ(t.FieldByName("qty")->AsInteger(), 5) << "the server's default, read after the last row";
+    EXPECT_TRUE(t.FieldByName("note")->IsNull());
+    EXPECT_EQ(t.FieldByName("code")->AsString(), "y") << "OnDefaultValue changed it";
+    EXPECT_TRUE(t.FieldInfo(1).Modified) << "a column with a default counts as assigned";
+    EXPECT_FALSE(t.FieldInfo(2).Modified);
+    t.Cancel();
+    EXPECT_TRUE(t.IsEmpty());
+}
+
 TEST_P(OpenFetchTest, DisconnectingTheServerClosesItsDatasets) {
     server->SetOptions(server->Options() - TMySQLServerOptions{soDropIfExists});  // reconnects keep the table
     server->Connect();

@@ -8,6 +8,7 @@
 
 #include "memory_dataset.h"
 #include "velmysql/db/data_source.h"
+#include "velmysql/db/fields.h"
 
 namespace velmysql::test {
 
@@ -34,6 +35,23 @@ protected:
     }
     void LayoutChanged() override { log.push_back("layout-changed"); }
 };
+
+// Gives `orders` a persistent CODE field and the lookup field NAMETEXT that finds TEXT in
+// `names` by CODE; answers the lookup field.
+inline TStringField* AddNameLookup(MemoryDataSet& orders, MemoryDataSet& names) {
+    auto* code = OwnedComponent<TIntegerField>(orders);
+    code->SetFieldName("CODE");
+    code->SetDataSet(&orders);
+    auto* text = OwnedComponent<TStringField>(orders);
+    text->SetFieldName("NAMETEXT");
+    text->SetFieldKind(fkLookup);
+    text->SetLookupDataSet(&names);
+    text->SetKeyFields("CODE");
+    text->SetLookupKeyFields("CODE");
+    text->SetLookupResultField("TEXT");
+    text->SetDataSet(&orders);
+    return text;
+}
 
 // A numbered dataset that a recording link holding `window` rows sees through a data
 // source; the test opens it.

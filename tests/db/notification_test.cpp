@@ -111,17 +111,7 @@ TEST(NotificationTest, LookupFieldTakesItsValueFromTheOtherDataSet) {
     orders.AddRow({MemoryDataSet::Native<int32_t>(2)});
     orders.AddRow({MemoryDataSet::Native<int32_t>(3)});
     orders.AddRow({MemoryDataSet::Native<int32_t>(1)});
-    auto* code = OwnedComponent<TIntegerField>(orders);
-    code->SetFieldName("CODE");
-    code->SetDataSet(&orders);
-    auto* text = OwnedComponent<TStringField>(orders);
-    text->SetFieldName("NAMETEXT");
-    text->SetFieldKind(fkLookup);
-    text->SetLookupDataSet(&names);
-    text->SetKeyFields("CODE");
-    text->SetLookupKeyFields("CODE");
-    text->SetLookupResultField("TEXT");
-    text->SetDataSet(&orders);
+    TStringField* text = AddNameLookup(orders, names);
     orders.Open();
     std::vector<std::string> seen;
     for (; !orders.Eof(); orders.Next()) seen.push_back(text->IsNull() ? "<null>" : text->AsString());

@@ -193,17 +193,7 @@ TEST(SafetyTest, LookupScansOncePerKeyAndLeavesTheLookupDataSetWhereItWas) {
 
     MemoryDataSet orders(nullptr, {{"CODE", ftInteger}});
     for (int i = 0; i < 30; ++i) orders.AddRow({MemoryDataSet::Native<int32_t>(i % 2 + 1)});
-    auto* code = OwnedComponent<TIntegerField>(orders);
-    code->SetFieldName("CODE");
-    code->SetDataSet(&orders);
-    auto* text = OwnedComponent<TStringField>(orders);
-    text->SetFieldName("NAMETEXT");
-    text->SetFieldKind(fkLookup);
-    text->SetLookupDataSet(&names);
-    text->SetKeyFields("CODE");
-    text->SetLookupKeyFields("CODE");
-    text->SetLookupResultField("TEXT");
-    text->SetDataSet(&orders);
+    TStringField* text = AddNameLookup(orders, names);
     orders.Open();
     std::vector<std::string> seen;
     for (; !orders.Eof(); orders.Next()) seen.push_back(text->AsString());
