@@ -56,11 +56,13 @@ void TMySQLDatasetBase::SetServer(TMySQLServer* Value) {
     server_ = Value;
     if (server_ != nullptr) {
         FreeNotification(server_);
-        server_->RegisterClient(this, [this](TObject*, bool Connecting) {
-            // The server goes away under the dataset: close while its connection exists.
-            if (!Connecting && Active()) Close();
-        });
+        server_->RegisterClient(this, [this](TObject* Sender, bool Connecting) { ConnectEvent(Sender, Connecting); });
     }
+}
+
+void TMySQLDatasetBase::ConnectEvent(TObject*, bool Connecting) {
+    // The connection goes away under the dataset: close while it still exists.
+    if (!Connecting && Active()) Close();
 }
 
 void TMySQLDatasetBase::Notification(TComponent* AComponent, TOperation Operation) {

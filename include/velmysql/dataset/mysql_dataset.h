@@ -63,6 +63,8 @@ public:
     // Discards the rest of the result and gives the connection back.
     void DeactivateConnection();
     MySQLConnectionHandle* ConnectionHandle() const { return handle_; }
+    // Registered with the server: when it disconnects, an active dataset closes.
+    void ConnectEvent(TObject* Sender, bool Connecting);
     // Opens the dataset, then calls OnThreadOpened. With doThreadedUpdate the open belongs
     // on a worker thread, which this build does not offer yet: it raises.
     void Execute(bool Flag);
