@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "case_runner.h"
+#include "driver_fetch.h"
 #include "velmysql/drivers/mysql_direct_driver.h"
 #include "velmysql/drivers/mysql_library.h"
 
@@ -33,62 +34,13 @@ std::unique_ptr<TMySQLBase> MakeDriver(const std::string& who, const std::string
     return d;
 }
 
-struct Outcome {
-    std::uint64_t rows = 0, bytes = 0;
-};
-
-Outcome Fetch(TMySQLBase& d, const Target& t) {
-    Outcome out;
-    MySQLConnectionHandle* h = d.Open(t.host, t.user, t.password, t.port, 0, t.database);
-    MySQLResultHandle* r = d.OpenQuery(h, kQuery);
-    const unsigned n = d.RetrieveColCount(r);
-    while (MySQLRow row = d.RetrieveRow(r)) {
-        MySQLLengths len = d.RetrieveRowFieldLenghts(r);
-        // Touch every value so that neither side can skip reading it.
-        for (unsigned i = 0; i < n; ++i)
-            if (row[i]) out.bytes += len[i] + static_cast<unsigned char>(row[i][0]);
-        ++out.rows;
-    }
-    d.CloseQuery(r);
-    d.Close(h);
-    return out;
-}
-
-bool PrepareTable(const Target& t) {
-    TMySQLDirect d;
-    MySQLConnectionHandle* h = d.Open(t.host, t.user, t.password, t.port, 0, t.database);
-    MySQLResultHandle* r = d.OpenQuery(h, std::string("select count(*) from information_schema.tables where "
-                                                      "table_schema = database() and table_name = '") +
-                                              kTable + "'");
-    MySQLRow row = d.RetrieveRow(r);
-    bool exists = row && row[0] && std::string(row[0]) == "1";
-    d.CloseQuery(r);
-    if (exists) {
-        r = d.OpenQuery(h, std::string("select count(*) from ") + kTable);
-        row = d.RetrieveRow(r);
-        bool complete = row && row[0] && std::string(row[0]) == "1000000";
-        d.CloseQuery(r);
-        if (complete) {
-            d.Close(h);
-            return true;
-        }
-    }
-    std::fprintf(stderr, "creating %s (1,000,000 rows)...\n", kTable);
-    for (const auto& s : TableStatements()) {
-        MySQLResultHandle* none = d.OpenQuery(h, s);
-        d.CloseQuery(none);
-    }
-    d.Close(h);
-    return true;
-}
-
 int RunCase(const std::string& who, const std::string& clientLibrary) {
     Target t = TargetFromEnvironment();
     auto d = MakeDriver(who, clientLibrary);
     auto t0 = std::chrono::steady_clock::now();
-    Outcome o;
+    DriverOutcome o;
     try {
-        o = Fetch(*d, t);
+        o = FetchThroughDriver(*d, t);
     } catch (const Exception& e) {
         std::fprintf(stderr, "%s: %s\n", who.c_str(), e.Message().c_str());
         return 1;
@@ -108,12 +60,7 @@ int main(int argc, char** argv) {
     }
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const std::string clientLibrary = argc > 2 ? argv[2] : "libmariadb.so.3";
-    try {
-        if (!PrepareTable(t)) return 1;
-    } catch (const Exception& e) {
-        std::fprintf(stderr, "preparing the table: %s\n", e.Message().c_str());
-        return 1;
-    }
+    if (!PrepareTable(t)) return 1;
     const std::string self = SelfPath();
     if (self.empty()) return 1;
 
