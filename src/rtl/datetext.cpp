@@ -99,9 +99,21 @@ bool Finished(Scanner& sc) {
 }
 
 void AppendNumber(std::string& out, int value, int width) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*d", width, value);
-    out += buf;
+    if (value < 0) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%0*d", width, value);
+        out += buf;
+        return;
+    }
+    // Dates are formatted once per value shown: digits by hand, not through snprintf.
+    char digits[12];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int pad = width - n; pad > 0; --pad) out += '0';
+    while (n > 0) out += digits[--n];
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "velmysql/rtl/datetext.h"
 #include "velmysql/rtl/floattext.h"
@@ -104,10 +105,37 @@ TDateTime MySQLTimeStampToDate(const std::string& s) { return MySQLTimeStampToDa
 TDateTime MySQLTimeStampToTime(const std::string& s) { return MySQLTimeStampToTime(s, FormatSettings()); }
 TDateTime MySQLTimeStampToDateTime(const std::string& s) { return MySQLTimeStampToDateTime(s, FormatSettings()); }
 
+namespace {
+// The numbers of a text laid out exactly as Layout ('9' a digit, any other character
+// itself), e.g. "9999-99-99"; false for any other text.
+bool ReadLayout(const std::string& s, const char* layout, int* numbers) {
+    const size_t n = std::strlen(layout);
+    if (s.size() != n) return false;
+    int count = 0;
+    bool inNumber = false;
+    for (size_t i = 0; i < n; ++i) {
+        const char c = s[i];
+        if (layout[i] == '9') {
+            if (c < '0' || c > '9') return false;
+            if (!inNumber) numbers[count++] = 0;
+            numbers[count - 1] = numbers[count - 1] * 10 + (c - '0');
+            inNumber = true;
+        } else {
+            if (c != layout[i]) return false;
+            inNumber = false;
+        }
+    }
+    return true;
+}
+}  // namespace
+
 TTimeStamp MySQLDateStrToTimeStamp(const std::string& s, TTimeStamp stamp) {
-    int y = Number(WordInStr(1, s, kSeps));
-    int m = Number(WordInStr(2, s, kSeps));
-    int d = Number(WordInStr(3, s, kSeps));
+    // The server's own layout is read directly; any other goes through the word reader.
+    int ymd[3];
+    const bool canonical = ReadLayout(s, "9999-99-99", ymd);
+    int y = canonical ? ymd[0] : Number(WordInStr(1, s, kSeps));
+    int m = canonical ? ymd[1] : Number(WordInStr(2, s, kSeps));
+    int d = canonical ? ymd[2] : Number(WordInStr(3, s, kSeps));
     if (y == 0) y = 1;
     if (m == 0) m = 1;
     if (d == 0) d = 1;
@@ -122,9 +150,11 @@ TTimeStamp MySQLDateStrToTimeStamp(const std::string& s, TTimeStamp stamp) {
 }
 
 TTimeStamp MySQLTimeStrToTimeStamp(const std::string& s, TTimeStamp stamp) {
-    const int h = Number(WordInStr(1, s, kSeps));
-    const int n = Number(WordInStr(2, s, kSeps));
-    const int sec = Number(WordInStr(3, s, kSeps));
+    int hns[3];
+    const bool canonical = ReadLayout(s, "99:99:99", hns);
+    const int h = canonical ? hns[0] : Number(WordInStr(1, s, kSeps));
+    const int n = canonical ? hns[1] : Number(WordInStr(2, s, kSeps));
+    const int sec = canonical ? hns[2] : Number(WordInStr(3, s, kSeps));
     if (h >= 0 && h < 24 && n >= 0 && n < 60 && sec >= 0 && sec < 60) {
         stamp.Time = (h * 3600 + n * 60 + sec) * 1000;
     } else {
@@ -136,6 +166,11 @@ TTimeStamp MySQLTimeStrToTimeStamp(const std::string& s, TTimeStamp stamp) {
 
 TTimeStamp MySQLDateTimeStrToTimeStamp(const std::string& s) {
     TTimeStamp r;
+    if (s.size() == 19 && s[10] == ' ') {
+        r.Date = MySQLDateStrToTimeStamp(s.substr(0, 10)).Date;
+        r.Time = MySQLTimeStrToTimeStamp(s.substr(11)).Time;
+        return r;
+    }
     r.Date = MySQLDateStrToTimeStamp(WordInStr(1, s, " ")).Date;
     r.Time = MySQLTimeStrToTimeStamp(WordInStr(2, s, " ")).Time;
     return r;
