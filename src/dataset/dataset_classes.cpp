@@ -67,6 +67,10 @@ const TClassInfo& Describe(const char* name, int who) {
                 const TMySQLDatasetOptions o = ds.Options();
                 return o.Contains(doMacrosEnabled) && !o.Contains(doMacroCheck) && const_cast<C&>(ds).Macros().Count() > 0;
             });
+    if (has(D | T)) b.String("MasterFields", &B::MasterFields, &B::SetMasterFields);
+    b.template Component<TDataSource>(
+        has(Q) ? "DataSource" : "MasterSource", [](const C& ds) { return const_cast<C&>(ds).GetDataSource(); },
+        &B::SetMasterSource);
     b.template Set<TMySQLDatasetOption>("Options", &B::Options, &B::SetOptions, kOptionNames);
     if (has(D | Q)) b.Boolean("ParamCheck", &B::ParamCheck, &B::SetParamCheck);
     if (has(D)) b.Boolean("RawData", &B::RawData, &B::SetRawData);

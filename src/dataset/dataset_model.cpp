@@ -117,6 +117,26 @@ std::string TMySQLDatasetBase::TableCreationScript() {
     MySQLError(nullptr, nullptr, -1, "Table creation is not available in this build");
 }
 
+// ---------------------------------------------------------------- master
+
+TDataSource* TMySQLDatasetBase::GetDataSource() { return masterLink_->DataSource(); }
+
+void TMySQLDatasetBase::SetMasterSource(TDataSource* Value) {
+    if (Value != nullptr && IsLinkedTo(Value)) MySQLError(nullptr, nullptr, -1, "Circular Reference");
+    masterLink_->SetDataSource(Value);
+}
+
+void TMySQLDatasetBase::SetMasterFields(const std::string& Value) {
+    if (Value == masterFields_.CommaText()) return;
+    masterFields_.SetCommaText(Value);
+    std::string names;
+    for (int i = 0; i < masterFields_.Count(); ++i) {
+        if (!names.empty()) names += ';';
+        names += masterFields_.ValueFromIndex(i);
+    }
+    masterLink_->SetFieldNames(names);
+}
+
 // ---------------------------------------------------------------- property setters
 
 void TMySQLDatasetBase::SetDatabaseName(const std::string& Value) {

@@ -12,6 +12,7 @@
 
 #include "velmysql/dataset/mysql_dataset.h"
 #include "velmysql/db/fields.h"
+#include "velmysql/drivers/mysql_error.h"
 #include "velmysql/rtl/datetime.h"
 #include "velmysql/rtl/formstream.h"
 #include "velmysql/rtl/typinfo.h"
@@ -219,6 +220,16 @@ TEST(DatasetProperties, FormRoundTrip) {
     auto* t = OwnedComponent<TMySQLTable>(form);
     t->SetName("Table1");
     t->SetFieldName("id");
+    auto* source = OwnedComponent<TDataSource>(form);
+    source->SetName("Source1");
+    source->SetDataSet(q);
+    d->SetMasterSource(source);
+    d->SetMasterFields("cust_id=id");
+    // A master that leads back to the dataset itself is refused.
+    auto* own = OwnedComponent<TDataSource>(form);
+    own->SetName("Own1");
+    own->SetDataSet(d);
+    EXPECT_THROW(d->SetMasterSource(own), EMySQLError);
     const std::string text = WriteComponentText(form);
     // What each class stores, and what it leaves out.
     EXPECT_NE(text.find("object Data1: TMySQLDataset"), std::string::npos) << text;
@@ -236,6 +247,8 @@ TEST(DatasetProperties, FormRoundTrip) {
     EXPECT_EQ(d2->TableName(), "orders");
     EXPECT_EQ(d2->SQL().Text(), "select * from orders\r\n");
     EXPECT_EQ(d2->ResultType(), rtIncremental);
+    EXPECT_EQ(d2->MasterFields(), "cust_id=id");
+    EXPECT_EQ(d2->GetDataSource(), copy.FindComponent("Source1"));
     EXPECT_TRUE(q2->ReadOnly());
     EXPECT_EQ(t2->FieldName(), "id");
     EXPECT_EQ(t2->Options().Bits(), 540161u);

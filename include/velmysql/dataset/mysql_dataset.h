@@ -105,6 +105,13 @@ public:
     TFieldDefs& CustomFieldDefs() { return *customFieldDefs_; }
     TIndexDefs& IndexDefs() { return *indexDefs_; }
     const std::string& MacroDel() const { return macroDel_; }
+    // The master this dataset follows (MasterSource; DataSource on TMySQLQuery) and the
+    // pairs detail=master that link their fields, as comma text. A data source that leads
+    // back to this dataset raises "Circular Reference".
+    TDataSource* GetDataSource() override;
+    void SetMasterSource(TDataSource* Value);
+    std::string MasterFields() const { return masterFields_.CommaText(); }
+    void SetMasterFields(const std::string& Value);
 
     // ---- what the last statement left
     const std::string& AffectedRows() const { return affectedRows_; }
@@ -257,6 +264,7 @@ private:
     MySQLConnectionHandle* handle_ = nullptr;
     MySQLResultHandle* result_ = nullptr;
     std::unique_ptr<TMasterDataLink> masterLink_;
+    TStringList masterFields_;
     bool inTransaction_ = false;
     bool allFetched_ = true;
     bool readOnly_ = false;
