@@ -404,8 +404,9 @@ void ForEachCatalogueRow(TMySQLBase& driver, MySQLConnectionHandle* handle, cons
 
 void TMySQLDatasetBase::RetrieveFieldValues() {
     TMySQLBase* driver = server_->GetDriver();
-    for (const auto& [alias, table] : tableInfos_) {
-        ForEachCatalogueRow(*driver, handle_, "show columns from " + table.QuotedName, [&](auto value) {
+    for (const auto& entry : tableInfos_) {
+        const std::string& alias = entry.first;
+        ForEachCatalogueRow(*driver, handle_, "show columns from " + entry.second.QuotedName, [&](auto value) {
             const char* field = value(0);
             if (field == nullptr) return false;
             int column = FindFieldInfo(alias + "." + field);
