@@ -234,15 +234,56 @@ MySQLResultHandle* TMySQLBase::OpenQuery(MySQLConnectionHandle* handle, std::str
     if (handle == nullptr) return nullptr;
     if (api_.mysql_real_query(handle, sql.data(), static_cast<unsigned long>(sql.size())) != 0)
         RaiseHandleError(handle);
+    // Results followed by more are read whole: the connection reaches the next one only
+    // after the rows of this one. The last result with rows is kept.
+    MySQLResultHandle* kept = nullptr;
+    auto dropKept = [&] {
+        if (kept != nullptr) api_.mysql_free_result(kept);
+        kept = nullptr;
+    };
+    while (MoreResults(handle) && api_.mysql_store_result != nullptr && api_.mysql_next_result != nullptr) {
+        MySQLResultHandle* stored = api_.mysql_store_result(handle);
+        if (stored == nullptr && api_.mysql_errno(handle) != 0) {
+            dropKept();
+            RaiseHandleError(handle);
+        }
+        if (stored != nullptr) {
+            dropKept();
+            kept = stored;
+        }
+        if (api_.mysql_next_result(handle) > 0) {
+            dropKept();
+            RaiseHandleError(handle);
+        }
+    }
     MySQLResultHandle* result = api_.mysql_use_result(handle);
     // No result and an error: reading the rows could not start (the statement itself
     // succeeded); that is a failure, not a statement without rows.
-    if (result == nullptr && api_.mysql_errno(handle) != 0) RaiseHandleError(handle);
+    if (result == nullptr && api_.mysql_errno(handle) != 0) {
+        dropKept();
+        RaiseHandleError(handle);
+    }
+    if (result == nullptr) result = kept;
+    else dropKept();
     if (result != nullptr) {
         std::lock_guard<std::mutex> lock(resultsLock_);
         resultConnections_[result] = handle;
     }
     return result;
+}
+
+bool TMySQLBase::MoreResults(MySQLConnectionHandle* handle) {
+    EnsureLoaded();
+    if (handle == nullptr || api_.mysql_more_results == nullptr) return false;
+    return api_.mysql_more_results(handle) != 0;
+}
+
+bool TMySQLBase::NextResult(MySQLConnectionHandle* handle) {
+    EnsureLoaded();
+    if (handle == nullptr || api_.mysql_next_result == nullptr) return false;
+    const int r = api_.mysql_next_result(handle);
+    if (r > 0) RaiseHandleError(handle);
+    return r == 0;
 }
 
 void TMySQLBase::CloseQuery(MySQLResultHandle*& result) {

@@ -34,6 +34,9 @@ void TMySQLDirect::Bind() {
     api_.mysql_insert_id = &velmysql::mysql_insert_id;
     api_.mysql_refresh = &velmysql::mysql_refresh;
     api_.mysql_affected_rows = &velmysql::mysql_affected_rows;
+    api_.mysql_store_result = &velmysql::mysql_store_result;
+    api_.mysql_more_results = &velmysql::mysql_more_results;
+    api_.mysql_next_result = &velmysql::mysql_next_result;
 }
 
 }  // namespace velmysql

@@ -85,6 +85,10 @@ void TMySQLLibrary::Bind() {
     BindProc(api_.mysql_insert_id, m, "mysql_insert_id");
     BindProc(api_.mysql_refresh, m, "mysql_refresh");
     BindProc(api_.mysql_affected_rows, m, "mysql_affected_rows");
+    // Present from client series 4.1 on; without them a text has one result.
+    BindOptionalProc(api_.mysql_store_result, m, "mysql_store_result");
+    BindOptionalProc(api_.mysql_more_results, m, "mysql_more_results");
+    BindOptionalProc(api_.mysql_next_result, m, "mysql_next_result");
 }
 
 void TMySQLLibrary::CloseOwnConnection() noexcept {

@@ -150,6 +150,7 @@ bool TMysqlClient::connect(const std::string& host, const std::string& user, con
         serverStatus_ = gr->serverStatus;
     }
     if (!gr->hasSecondScramble) serverCapabilities_ &= ~CLIENT_SECURE_CONNECTION;
+    serverStatus_ &= ~SERVER_MORE_RESULTS_EXISTS;  // nothing of an earlier connection is pending
 
     if (secureAuth_ && !passwd_.empty() && !(serverCapabilities_ & CLIENT_SECURE_CONNECTION)) {
         setError(CR_SECURE_AUTH, SECURE_AUTH_TEXT);
@@ -318,7 +319,9 @@ int TMysqlClient::simple_command(TEnumServerCommand command, const void* argumen
             return -1;
         }
     }
-    if (status_ != MYSQL_STATUS_READY) {
+    // A result set still being read, or results of the last text still to come: the
+    // server would answer this command only after them.
+    if (status_ != MYSQL_STATUS_READY || more_results()) {
         setError(CR_COMMANDS_OUT_OF_SYNC, ClientErrorText(CR_COMMANDS_OUT_OF_SYNC));
         return -1;
     }
@@ -472,7 +475,21 @@ std::unique_ptr<TMysqlResult> TMysqlClient::query(std::string_view q, bool store
     return result;
 }
 
+int TMysqlClient::next_result() {
+    if (status_ != MYSQL_STATUS_READY) {
+        setError(CR_COMMANDS_OUT_OF_SYNC, ClientErrorText(CR_COMMANDS_OUT_OF_SYNC));
+        return 1;
+    }
+    if (!more_results()) return -1;
+    clearError();
+    info_.clear();
+    affectedRows_ = insertId_ = 0;
+    return read_query_result() == 0 ? 0 : 1;
+}
+
 int TMysqlClient::read_query_result() {
+    // Known again from this reply's OK packet or its result's end; an error ends the text.
+    serverStatus_ &= ~SERVER_MORE_RESULTS_EXISTS;
     std::int32_t len = net_.net_safe_read();
     if (len < 0) return -1;
     free_old_query();

@@ -21,7 +21,10 @@ std::unique_ptr<TMYSQL_DATA> TMysqlClient::read_rows(TMysqlFieldDefs* descriptor
     rowData_.resize(columns);
     rowLength_.resize(columns);
     for (;;) {
-        if (IsEndOfData(payload)) break;
+        if (IsEndOfData(payload)) {
+            noteEndOfData(payload);
+            break;
+        }
         bool parsed = ParseRow(payload, columns, [&](unsigned i, const unsigned char* d, std::size_t n, bool isNull) {
             rowData_[i] = isNull ? nullptr : (d != nullptr ? d : reinterpret_cast<const unsigned char*>(""));
             rowLength_[i] = n;
@@ -49,7 +52,10 @@ int TMysqlClient::read_one_row(unsigned columns, std::vector<char*>& row, unsign
                                std::vector<char>& buffer) {
     std::string_view payload;
     if (net_.net_safe_read_view(payload) < 0) return -1;
-    if (IsEndOfData(payload)) return 1;
+    if (IsEndOfData(payload)) {
+        noteEndOfData(payload);
+        return 1;
+    }
     // The row is copied whole, once, and its values are terminated in the copy: each
     // terminator lands on the next value's length prefix (already read from the packet)
     // or, for the last value, on the one byte added after the packet's size. A buffer
@@ -219,6 +225,11 @@ std::unique_ptr<TMysqlResult> TMysqlClient::use_result() {
     res->Next();
     res->bof_ = true;
     return res;
+}
+
+void TMysqlClient::noteEndOfData(std::string_view eof) {
+    if (eof.size() >= 5 && (clientFlag_ & CLIENT_PROTOCOL_41))
+        serverStatus_ = static_cast<unsigned char>(eof[3]) | (static_cast<std::uint32_t>(static_cast<unsigned char>(eof[4])) << 8);
 }
 
 void TMysqlClient::endUsedResult(TMysqlResult* result) {

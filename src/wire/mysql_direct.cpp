@@ -163,6 +163,27 @@ int mysql_real_query(MySQLConnectionHandle* mysql, const char* q, unsigned long 
     return Client(mysql)->realquery(std::string_view(q, length)) == 0 ? 0 : 1;
 }
 
+MySQLResultHandle* mysql_store_result(MySQLConnectionHandle* mysql) {
+    if (mysql == nullptr) return nullptr;
+    TMySQLDirectClient* c = Client(mysql);
+    std::unique_ptr<TMysqlResult> res = c->store_result();
+    c->Net().net_pack();
+    if (!res) return nullptr;
+    auto* direct = static_cast<TMySQLDirectResult*>(res.release());
+    direct->fieldCursor = -1;
+    return reinterpret_cast<MySQLResultHandle*>(direct);
+}
+
+char mysql_more_results(MySQLConnectionHandle* mysql) {
+    if (mysql == nullptr) return 0;
+    return Client(mysql)->more_results() ? 1 : 0;
+}
+
+int mysql_next_result(MySQLConnectionHandle* mysql) {
+    if (mysql == nullptr) return -1;
+    return Client(mysql)->next_result();
+}
+
 MySQLResultHandle* mysql_use_result(MySQLConnectionHandle* mysql) {
     if (mysql == nullptr) return nullptr;
     std::unique_ptr<TMysqlResult> res = Client(mysql)->use_result();

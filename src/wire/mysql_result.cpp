@@ -92,7 +92,11 @@ TMysqlResult::~TMysqlResult() {
             TMysqlNet& net = session_->net_;
             for (;;) {
                 std::int32_t len = net.net_safe_read();
-                if (len < 0 || IsEndOfData(net.payload(len))) break;
+                if (len < 0) break;
+                if (IsEndOfData(net.payload(len))) {
+                    session_->noteEndOfData(net.payload(len));
+                    break;
+                }
             }
             session_->status_ = MYSQL_STATUS_READY;
             net.net_pack();

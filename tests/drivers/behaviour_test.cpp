@@ -387,6 +387,53 @@ TEST_P(DriverBehaviour, LargeValuesRoundTrip) {
     }
 }
 
+// A text of several statements: every result is read, the last one with rows is
+// answered; a failing statement raises after the ones before it ran; a procedure's rows
+// come back. The connection stays in step throughout.
+TEST_P(DriverBehaviour, SeveralResultsPerStatementText) {
+    TMySQLBase& d = *driver_;
+    MySQLConnectionHandle* h =
+        d.Open(target_.host, target_.user, target_.password, target_.port, 65536 | 131072, target_.database);
+    ASSERT_NE(h, nullptr);
+    Exec(d, h, "drop table if exists drv_multi");
+    Exec(d, h, "create table drv_multi (a int)");
+    // The embedded server here runs without system tables, so without procedures.
+    const bool procedures = kind() != DriverKind::Embedded;
+    if (procedures) {
+        Exec(d, h, "drop procedure if exists drv_multi_p");
+        Exec(d, h, "create procedure drv_multi_p() begin select 7; select count(*) from drv_multi; end");
+    }
+    struct Case {
+        const char* sql;
+        std::vector<std::string> rows;  // the first column of the answered result
+    } cases[] = {
+        {"select 1; select 2", {"2"}},
+        {"select 1; insert into drv_multi values (1), (2)", {"1"}},
+        {"insert into drv_multi values (3); select count(*) from drv_multi; select 8 union all select 9", {"8", "9"}},
+        {"call drv_multi_p()", {"3"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        if (!procedures && std::string(c.sql).rfind("call", 0) == 0) continue;
+        std::vector<std::string> got;
+        for (const Row& r : AllRows(d, h, c.sql)) got.push_back(r[0].value_or("NULL"));
+        EXPECT_EQ(got, c.rows);
+    }
+    Exec(d, h, "insert into drv_multi values (4); insert into drv_multi values (5)");
+    EMySQLError e = RaisedMySQLError([&] {
+        MySQLResultHandle* r = d.OpenQuery(h, "insert into drv_multi values (6); select * from no_such_table_x; insert into drv_multi values (7)");
+        d.CloseQuery(r);
+    });
+    EXPECT_EQ(e.ErrorCode(), 1146) << e.Message();
+    auto rows = AllRows(d, h, "select group_concat(a order by a) from drv_multi");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0], "1,2,3,4,5,6");
+    EXPECT_FALSE(d.MoreResults(h));
+    if (procedures) Exec(d, h, "drop procedure drv_multi_p");
+    Exec(d, h, "drop table drv_multi");
+    d.Close(h);
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, DriverBehaviour, ::testing::Values(DriverKind::Direct, DriverKind::Library, DriverKind::Embedded),
                          ParamName);
 

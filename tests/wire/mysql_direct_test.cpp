@@ -260,5 +260,80 @@ TEST_F(MySQLDirectLive, RowReadErrorIsKeptForErrno) {
     mysql_close(killer);
 }
 
+// With multi-statements on, a text of several statements has several results, each
+// read in turn with mysql_next_result; a procedure's results the same way. An error in a
+// later statement comes after the results before it, and the connection stays usable.
+TEST_F(MySQLDirectLive, SeveralResultsPerStatementText) {
+    MySQLConnectionHandle* h = mysql_init(nullptr);
+    ASSERT_NE(mysql_real_connect(h, server_->host.c_str(), server_->user.c_str(), server_->password.c_str(),
+                                 server_->database.c_str(), server_->port, nullptr, 65536 | 131072),
+              nullptr)
+        << mysql_error(h);
+    auto query = [&](const std::string& sql) {
+        return mysql_real_query(h, sql.data(), static_cast<unsigned long>(sql.size()));
+    };
+    // Each result as text: "rows:a,b" for a result set, "ok:N" for a statement without rows,
+    // "error:N" for a failed one; reading stops after an error.
+    auto results = [&](const std::string& sql) {
+        std::vector<std::string> out;
+        if (query(sql) != 0) {
+            out.push_back("error:" + std::to_string(mysql_errno(h)));
+            return out;
+        }
+        for (;;) {
+            if (MySQLResultHandle* r = mysql_use_result(h)) {
+                std::string text = "rows:";
+                while (MySQLRow row = mysql_fetch_row(r)) text += std::string(row[0] ? row[0] : "NULL") + ",";
+                mysql_free_result(r);
+                out.push_back(text);
+            } else {
+                out.push_back("ok:" + std::to_string(mysql_affected_rows(h)));
+            }
+            const int next = mysql_next_result(h);
+            if (next < 0) break;
+            if (next > 0) {
+                out.push_back("error:" + std::to_string(mysql_errno(h)));
+                break;
+            }
+        }
+        EXPECT_EQ(mysql_more_results(h), 0);
+        return out;
+    };
+    ASSERT_EQ(query("drop table if exists multi_r"), 0);
+    ASSERT_EQ(query("create table multi_r (a int)"), 0);
+    ASSERT_EQ(query("drop procedure if exists multi_p"), 0);
+    ASSERT_EQ(query("create procedure multi_p() begin select 7; select a from multi_r order by a; end"), 0);
+    struct Case {
+        const char* sql;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"select 1; select 2", {"rows:1,", "rows:2,"}},
+        {"select 1 union select 2; insert into multi_r values (5), (6); select 3", {"rows:1,2,", "ok:2", "rows:3,"}},
+        {"select 1; select * from no_such_table_x; select 3", {"rows:1,", "error:1146"}},
+        {"call multi_p()", {"rows:7,", "rows:5,6,", "ok:0"}},
+        {"select 4", {"rows:4,"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        EXPECT_EQ(results(c.sql), c.expected);
+        // The connection is in step for the next command.
+        ASSERT_EQ(query("select 9"), 0) << mysql_error(h);
+        MySQLResultHandle* r = mysql_use_result(h);
+        ASSERT_NE(r, nullptr);
+        mysql_free_result(r);
+    }
+    // A new command while results are pending is out of sync, as in the C API.
+    ASSERT_EQ(query("select 1; select 2"), 0);
+    mysql_free_result(mysql_use_result(h));
+    EXPECT_NE(query("select 3"), 0);
+    EXPECT_EQ(mysql_errno(h), 2014u);
+    EXPECT_EQ(mysql_next_result(h), 0);
+    mysql_free_result(mysql_use_result(h));
+    EXPECT_EQ(mysql_next_result(h), -1);
+    EXPECT_EQ(query("drop procedure multi_p"), 0);
+    EXPECT_EQ(query("drop table multi_r"), 0);
+    mysql_close(h);
+}
+
 }  // namespace
 }  // namespace velmysql

@@ -48,6 +48,11 @@ struct MySQLApiTable {
     std::uint64_t (*mysql_insert_id)(MySQLConnectionHandle*) = nullptr;
     int (*mysql_refresh)(MySQLConnectionHandle*, unsigned int options) = nullptr;
     std::uint64_t (*mysql_affected_rows)(MySQLConnectionHandle*) = nullptr;
+    // Several results per statement text. Client libraries older than 4.1 lack them: the
+    // entries then stay null and a text has one result.
+    MySQLResultHandle* (*mysql_store_result)(MySQLConnectionHandle*) = nullptr;
+    char (*mysql_more_results)(MySQLConnectionHandle*) = nullptr;
+    int (*mysql_next_result)(MySQLConnectionHandle*) = nullptr;
 };
 
 // The two entries the embedded-server library adds after the 29 above.

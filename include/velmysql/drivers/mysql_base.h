@@ -65,7 +65,17 @@ public:
     virtual bool DropDatabase(MySQLConnectionHandle* handle, const std::string& name);
     // Sends the statement (all of its bytes) and starts reading its rows; null when the
     // statement produced none.
+    // A text of several statements (or a procedure call) has several results: all of them
+    // are read, the earlier ones freed, and the last result with rows is answered (read
+    // whole when more results followed it, else streamed). A failure of any statement
+    // raises once the results before it are read; the connection stays in step.
     virtual MySQLResultHandle* OpenQuery(MySQLConnectionHandle* handle, std::string_view sql);
+    // Another result of the last statement text follows (for callers reading results
+    // themselves); false without a handle or where the client has no such results.
+    virtual bool MoreResults(MySQLConnectionHandle* handle);
+    // Reads the next result's reply: true when one was read, false when none followed.
+    // Raises on a failed statement.
+    virtual bool NextResult(MySQLConnectionHandle* handle);
     virtual void CloseQuery(MySQLResultHandle*& result);
     virtual unsigned int RetrieveColCount(MySQLResultHandle* result);
     virtual std::uint64_t RetrieveRowCount(MySQLResultHandle* result);
@@ -98,6 +108,12 @@ protected:
         entry = found ? reinterpret_cast<R (*)(A...)>(found) : &MissingEntry<R, A...>;
     }
     static void* FindProc(void* module, const char* name);
+    // Refers entry to the named function of module, or leaves it null when there is none.
+    template <class R, class... A>
+    static void BindOptionalProc(R (*&entry)(A...), void* module, const char* name) {
+        void* found = FindProc(module, name);
+        entry = found ? reinterpret_cast<R (*)(A...)>(found) : nullptr;
+    }
 
     // The client version whose field structure layout RetrieveField reads.
     virtual int FieldLayoutVersion();

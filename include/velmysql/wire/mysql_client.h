@@ -98,6 +98,12 @@ public:
     std::unique_ptr<TMysqlResult> query(std::string_view query, bool store, bool& done);
     std::unique_ptr<TMysqlResult> useresult() { return use_result(); }
     int read_query_result();
+    // A statement text with several statements (or a procedure call) has several results;
+    // true while another one follows the one just read to its end.
+    bool more_results() const { return (serverStatus_ & SERVER_MORE_RESULTS_EXISTS) != 0; }
+    // Reads the reply of the next result: 0 read (an OK or the header of a result set),
+    // -1 no more results, 1 failure (the error stays; no result follows an error).
+    int next_result();
     int send_file_to_server(const std::string& fileName);
     bool change_user(const std::string& user, const std::string& passwd, const std::string& db);
     bool select_db(const std::string& name);
@@ -137,6 +143,9 @@ private:
     bool commandWith32(TEnumServerCommand command, std::uint32_t value);
     bool commandEmpty(TEnumServerCommand command);
     void endUsedResult(TMysqlResult* result);
+    // The end-of-data packet of the 4.1 protocol carries the server status: whether
+    // another result follows.
+    void noteEndOfData(std::string_view eof);
 
     TMysqlNet net_;
     std::string host_, user_, passwd_, unixSocket_, db_;

@@ -119,6 +119,8 @@ inline constexpr std::uint32_t REFRESH_FAST = 32768;
 // Server status bits.
 inline constexpr std::uint32_t SERVER_STATUS_IN_TRANS = 1;
 inline constexpr std::uint32_t SERVER_STATUS_AUTOCOMMIT = 2;
+// Another result of the same statement text follows the one just ended.
+inline constexpr std::uint32_t SERVER_MORE_RESULTS_EXISTS = 8;
 
 // Column type numbers.
 enum TMysqlFieldType : std::uint8_t {

@@ -76,5 +76,14 @@ unsigned long mysql_real_escape_string(MySQLConnectionHandle* mysql, char* to, c
 std::uint64_t mysql_insert_id(MySQLConnectionHandle* mysql);
 int mysql_refresh(MySQLConnectionHandle* mysql, unsigned int options);
 std::uint64_t mysql_affected_rows(MySQLConnectionHandle* mysql);
+// All rows of the pending result read at once; null when the statement returned no rows
+// or on failure (the error then is the connection's).
+MySQLResultHandle* mysql_store_result(MySQLConnectionHandle* mysql);
+// 1 while another result of the last statement text follows the one read to its end.
+char mysql_more_results(MySQLConnectionHandle* mysql);
+// Reads the next result's reply: 0 read (mysql_use_result or mysql_store_result then
+// give its rows, or null for a statement without rows), -1 no more results, a positive
+// number on failure (the error is the connection's).
+int mysql_next_result(MySQLConnectionHandle* mysql);
 
 }  // namespace velmysql
