@@ -16,6 +16,8 @@ struct FetchOutcome {
     std::string error;
 };
 
-FetchOutcome FetchWithLibmariadb(const Target& t, const std::string& sql, bool used, bool compress);
+// Runs `before` first when it is not empty (a statement without rows), then reads sql.
+FetchOutcome FetchWithLibmariadb(const Target& t, const std::string& before, const std::string& sql, bool used,
+                                 bool compress);
 
 }  // namespace velbench

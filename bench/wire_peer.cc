@@ -6,12 +6,14 @@
 
 namespace velbench {
 
-FetchOutcome FetchWithLibmariadb(const Target& t, const std::string& sql, bool used, bool compress) {
+FetchOutcome FetchWithLibmariadb(const Target& t, const std::string& before, const std::string& sql, bool used,
+                                 bool compress) {
     FetchOutcome out;
     MYSQL* m = mysql_init(nullptr);
     if (compress) mysql_options(m, MYSQL_OPT_COMPRESS, nullptr);
     if (!mysql_real_connect(m, t.host.c_str(), t.user.c_str(), t.password.c_str(), t.database.c_str(), t.port,
                             nullptr, 0) ||
+        (!before.empty() && mysql_real_query(m, before.data(), before.size()) != 0) ||
         mysql_real_query(m, sql.data(), sql.size()) != 0) {
         out.error = mysql_error(m);
         mysql_close(m);

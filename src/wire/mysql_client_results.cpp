@@ -10,6 +10,11 @@
 
 namespace velmysql {
 
+namespace {
+// Rows of at least this size keep the buffer they were received in instead of a copy.
+constexpr std::size_t kRowExchangeSize = 64 * 1024;
+}  // namespace
+
 std::unique_ptr<TMYSQL_DATA> TMysqlClient::read_rows(TMysqlFieldDefs* descriptors, unsigned columns,
                                                      bool& incomplete) {
     incomplete = true;
@@ -49,35 +54,48 @@ std::unique_ptr<TMYSQL_DATA> TMysqlClient::read_rows(TMysqlFieldDefs* descriptor
 }
 
 int TMysqlClient::read_one_row(unsigned columns, std::vector<char*>& row, unsigned long* lengths,
-                               std::vector<char>& buffer) {
+                               TMysqlRowStore& store) {
+    // Whatever happens below, the values of the row before point into memory that this
+    // read may reuse: on failure the row is emptied.
+    auto fail = [&] {
+        std::fill(row.begin(), row.end(), nullptr);
+        std::fill(lengths, lengths + columns, 0);
+        return -1;
+    };
     std::string_view payload;
-    if (net_.net_safe_read_view(payload) < 0) return -1;
+    if (net_.net_safe_read_view(payload) < 0) return fail();
     if (IsEndOfData(payload)) {
         noteEndOfData(payload);
         return 1;
     }
-    // The row is copied whole, once, and its values are terminated in the copy: each
-    // terminator lands on the next value's length prefix (already read from the packet)
-    // or, for the last value, on the one byte added after the packet's size. A buffer
-    // grown for one large row does not stay large.
-    const std::size_t room = payload.size() + 1;
-    if (buffer.capacity() > (std::size_t(1) << 20) && room < buffer.capacity() / 4) std::vector<char>().swap(buffer);
-    if (buffer.size() < room) buffer.resize(room);
-    char* copy = buffer.data();
-    std::memcpy(copy, payload.data(), payload.size());
-    const auto* start = reinterpret_cast<const unsigned char*>(payload.data());
-    PacketReader r(payload);
+    // The row's values are terminated in place: each terminator lands on the next value's
+    // length prefix (already read) or, for the last value, on the byte after the payload.
+    // A large row keeps the packet buffer it arrived in (exchanged with the channel, whose
+    // payload is followed by a 0); a small one is copied once into the store, whose copy
+    // does not stay large after a large row.
+    char* copy;
+    const auto* received = reinterpret_cast<const unsigned char*>(payload.data());
+    if (payload.size() >= kRowExchangeSize && received == net_.read_pos() &&
+        net_.exchange_buffer(store.block, store.blockCapacity)) {
+        copy = reinterpret_cast<char*>(store.block);
+    } else {
+        const std::size_t room = payload.size() + 1;
+        std::vector<char>& buffer = store.copy;
+        if (buffer.capacity() > (std::size_t(1) << 20) && room < buffer.capacity() / 4) std::vector<char>().swap(buffer);
+        if (buffer.size() < room) buffer.resize(room);
+        copy = buffer.data();
+        std::memcpy(copy, payload.data(), payload.size());
+        copy[payload.size()] = 0;
+    }
+    const auto* start = reinterpret_cast<const unsigned char*>(copy);
+    PacketReader r(std::string_view(copy, payload.size()));
     for (unsigned i = 0; i < columns; ++i) {
         const unsigned char* d;
         std::size_t n;
         bool isNull;
         if (!r.value(d, n, isNull)) {
-            // The values not yet parsed still point into the previous row's copy, which
-            // the copy above may have replaced: the row is emptied.
-            std::fill(row.begin(), row.end(), nullptr);
-            std::fill(lengths, lengths + columns, 0);
             net_.net_malformed();
-            return -1;
+            return fail();
         }
         if (isNull) {
             row[i] = nullptr;
@@ -85,10 +103,12 @@ int TMysqlClient::read_one_row(unsigned columns, std::vector<char*>& row, unsign
             continue;
         }
         char* value = copy + (d - start);
-        value[n] = 0;
         row[i] = value;
         lengths[i] = n;
     }
+    // Terminators only now: each one overwrites the length prefix of the value after it.
+    for (unsigned i = 0; i < columns; ++i)
+        if (row[i] != nullptr) row[i][lengths[i]] = 0;
     return 0;
 }
 

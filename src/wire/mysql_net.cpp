@@ -413,6 +413,28 @@ bool TMysqlNet::net_realloc(std::size_t size) {
     return true;
 }
 
+bool TMysqlNet::exchange_buffer(unsigned char*& block, std::size_t& blockCapacity) {
+    if (compress_ || !buff_ || readPos_ != buff_.get() || ioState_ != 0) return false;
+    unsigned char* mine = buff_.release();
+    const std::size_t mineCapacity = capacity_;
+    if (block == nullptr || blockCapacity < static_cast<std::size_t>(NET_BUFFER_LENGTH)) {
+        unsigned char* fresh = static_cast<unsigned char*>(std::realloc(block, NET_BUFFER_LENGTH));
+        if (fresh == nullptr) {
+            buff_.reset(mine);
+            return false;
+        }
+        block = fresh;
+        blockCapacity = NET_BUFFER_LENGTH;
+    }
+    buff_.reset(block);
+    capacity_ = blockCapacity;
+    writePos_ = 0;
+    readPos_ = buff_.get();
+    block = mine;
+    blockCapacity = mineCapacity;
+    return true;
+}
+
 bool TMysqlNet::net_pack() {
     if (ioState_ == 0 && joined_.capacity() > (std::size_t(1) << 20)) std::vector<unsigned char>().swap(joined_);
     if (ioState_ != 0 || capacity_ <= static_cast<std::size_t>(NET_BUFFER_LENGTH)) return true;

@@ -172,7 +172,7 @@ void TMysqlResult::Next() {
             eof_ = true;
             return;
         }
-        lastRead_ = session_->read_one_row(fieldCount_, row_, lengths_.data(), rowBuffer_);
+        lastRead_ = session_->read_one_row(fieldCount_, row_, lengths_.data(), rowStore_);
         if (lastRead_ == 0) {
             recNo_ = static_cast<std::int32_t>(rowCount_);
             ++rowCount_;
@@ -216,7 +216,7 @@ void TMysqlResult::Last() {
             return;
         }
         for (;;) {
-            lastRead_ = session_->read_one_row(fieldCount_, row_, lengths_.data(), rowBuffer_);
+            lastRead_ = session_->read_one_row(fieldCount_, row_, lengths_.data(), rowStore_);
             if (lastRead_ != 0) break;
             ++rowCount_;
         }

@@ -122,7 +122,7 @@ public:
     // max_length raised. Absent on failure; incomplete stays true then.
     std::unique_ptr<TMYSQL_DATA> read_rows(TMysqlFieldDefs* descriptors, unsigned columns, bool& incomplete);
     // 0 a row, 1 the end (the row keeps its values), -1 failure.
-    int read_one_row(unsigned columns, std::vector<char*>& row, unsigned long* lengths, std::vector<char>& buffer);
+    int read_one_row(unsigned columns, std::vector<char*>& row, unsigned long* lengths, TMysqlRowStore& store);
     std::unique_ptr<TMysqlFieldDefs> unpack_fields(std::unique_ptr<TMYSQL_DATA> rows, unsigned fieldCount,
                                                    bool longFlags);
     void free_old_query();

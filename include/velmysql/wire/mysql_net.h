@@ -40,6 +40,11 @@ public:
     // buffer. The view has no terminator and is valid until the next read.
     std::int32_t net_safe_read_view(std::string_view& payload);
     bool net_realloc(std::size_t size);
+    // Hands the packet buffer, holding the payload last read at read_pos(), to the caller
+    // and takes the caller's block (malloc'ed, may be null) as the new packet buffer.
+    // Only for an uncompressed payload read into the buffer (not a view); false, and
+    // nothing exchanged, otherwise.
+    bool exchange_buffer(unsigned char*& block, std::size_t& blockCapacity);
     bool net_pack();
 
     // A packet that does not parse: reported like a lost connection, transport closed.

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,21 @@ private:
 
 enum TResultType : std::uint8_t { rtUsed = 0, rtStored = 1 };
 
+// Where a used result's current row lives. A small row is copied out of the packet; a
+// large one keeps the block it was received in, taken from the channel in exchange for
+// the block of the row before (no copy of a large value, and no block allocated anew
+// for every row).
+struct TMysqlRowStore {
+    TMysqlRowStore() = default;
+    ~TMysqlRowStore() { std::free(block); }
+    TMysqlRowStore(const TMysqlRowStore&) = delete;
+    TMysqlRowStore& operator=(const TMysqlRowStore&) = delete;
+
+    std::vector<char> copy;
+    unsigned char* block = nullptr;  // malloc'ed; handed back and forth with the channel
+    std::size_t blockCapacity = 0;
+};
+
 class TMysqlResult {
 public:
     TMysqlResult(TMysqlClient* session, TResultType kind);
@@ -125,7 +141,7 @@ private:
     TResultType kind_;
     std::vector<unsigned long> lengths_;
     std::vector<char*> row_;          // used results: the current row; stored: the cursor's values
-    std::vector<char> rowBuffer_;     // used results: the current row's texts
+    TMysqlRowStore rowStore_;         // used results: the current row's texts
     std::unique_ptr<TMYSQL_DATA> data_;
     TMysqlRowNode* cursor_ = nullptr;
     std::int32_t recNo_ = -1;
