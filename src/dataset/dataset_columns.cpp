@@ -6,6 +6,7 @@
 #include <cctype>
 #include <utility>
 
+#include "dataset/dataset_text.h"
 #include "velmysql/dataset/mysql_dataset.h"
 #include "velmysql/dataset/mysql_string_field.h"
 #include "velmysql/rtl/strings.h"
@@ -15,10 +16,8 @@ namespace velmysql {
 
 namespace {
 
-std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
+using datasettext::EnumMembers;
+using datasettext::Upper;
 
 // Removes the first occurrence of Part (letter case ignored) from Text.
 void RemoveFirst(std::string& Text, const std::string& Part) {
@@ -52,16 +51,6 @@ std::string Dotted(std::initializer_list<const std::string*> parts) {
 std::string MembersOfType(const std::string& type) {
     std::string members = WordInStr(2, type, "()");
     std::replace(members.begin(), members.end(), '\'', '"');
-    return members;
-}
-
-// The members as a list, without their quotes.
-std::vector<std::string> MemberList(const std::string& enumValues) {
-    std::vector<std::string> members;
-    if (enumValues.empty()) return members;
-    TStringList list;
-    list.SetCommaText(enumValues);
-    for (int i = 0; i < list.Count(); ++i) members.push_back(list.Line(i));
     return members;
 }
 
@@ -130,7 +119,7 @@ std::pair<TFieldType, int> FieldTypeOf(const TFieldInfo& info, TMySQLDatasetOpti
             }
             break;
         case column::kEnumType:
-            if (options.Contains(doEnumToBool) && MemberList(info.EnumValues).size() == 2) {
+            if (options.Contains(doEnumToBool) && EnumMembers(info.EnumValues).size() == 2) {
                 type = ftBoolean;
             } else {
                 type = ftString;
@@ -422,7 +411,7 @@ void TMySQLDatasetBase::RetrieveFieldValues() {
             info.EnumValues = MembersOfType(type);
             if (options_.Contains(doSetToWord) && info.FieldType == column::kSetType) {
                 ConvertSetValues(column);
-                info.Default = def != nullptr ? std::to_string(SetMask(def, MemberList(info.EnumValues))) : "0";
+                info.Default = def != nullptr ? std::to_string(SetMask(def, EnumMembers(info.EnumValues))) : "0";
             }
             return true;
         });
@@ -430,7 +419,7 @@ void TMySQLDatasetBase::RetrieveFieldValues() {
 }
 
 void TMySQLDatasetBase::ConvertSetValues(int Column) {
-    const std::vector<std::string> members = MemberList(FieldInfo(Column).EnumValues);
+    const std::vector<std::string> members = EnumMembers(FieldInfo(Column).EnumValues);
     for (int64_t r = rowCount_ - 1; r >= firstRow_; --r) {
         TRowValues* row = MutableRow(r);
         if (row == nullptr || row->IsNull(Column)) continue;

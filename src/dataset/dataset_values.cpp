@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dataset/dataset_text.h"
 #include "velmysql/dataset/blob_stream.h"
 #include "velmysql/dataset/mysql_dataset.h"
 #include "velmysql/db/db_error.h"
@@ -83,14 +84,6 @@ std::string TimePart(const TTimeStamp& stamp, const char* separator) {
     int h, n, s, ms;
     DecodeTime(TimeStampToDateTime(TTimeStamp{stamp.Time, 1}), h, n, s, ms);
     return Two(h) + separator + Two(n) + separator + Two(s);
-}
-
-std::vector<std::string> Members(const std::string& enumValues) {
-    std::vector<std::string> members;
-    TStringList list;
-    list.SetCommaText(enumValues);
-    for (int i = 0; i < list.Count(); ++i) members.push_back(list.Line(i));
-    return members;
 }
 
 }  // namespace
@@ -244,7 +237,7 @@ bool TMySQLDatasetBase::GetFieldData(TField* Field, void* Buffer) {
             else if (info.FieldType == column::kTiny)
                 truth = WholeNumber<int64_t>(text) != 0;
             else {
-                const std::vector<std::string> members = Members(info.EnumValues);
+                const std::vector<std::string> members = datasettext::EnumMembers(info.EnumValues);
                 truth = !members.empty() && SameText(std::string(text), members[0]);
             }
             const int16_t v = truth ? -1 : 0;
@@ -369,7 +362,7 @@ void TMySQLDatasetBase::SetFieldData(TField* Field, const void* Buffer) {
                 } else if (info.FieldType == column::kTiny) {
                     text = v != 0 ? "1" : "0";
                 } else {
-                    const std::vector<std::string> members = Members(info.EnumValues);
+                    const std::vector<std::string> members = datasettext::EnumMembers(info.EnumValues);
                     const size_t which = v != 0 ? 0 : 1;
                     text = which < members.size() ? members[which] : std::string();
                 }

@@ -1,7 +1,6 @@
 #include "velmysql/dataset/mysql_string_field.h"
 
-#include <cctype>
-
+#include "dataset/dataset_text.h"
 #include "velmysql/dataset/mysql_dataset.h"
 
 namespace velmysql {
@@ -32,11 +31,7 @@ void TMySQLStringField::SetStringValues(const TStrings& Value) {
 }
 
 bool TMySQLStringField::StrInValue(const std::string& S) const {
-    auto upper = [](std::string t) {
-        for (char& c : t) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        return t;
-    };
-    return upper(EditText()).find(upper(S)) != std::string::npos;
+    return datasettext::Upper(EditText()).find(datasettext::Upper(S)) != std::string::npos;
 }
 
 TFieldClass DefaultFieldClasses(TFieldType FieldType) {

@@ -216,33 +216,23 @@ void TField::SetStringData(const std::string* Value) {
     dataSet_->SetFieldString(this, Value);
 }
 
-namespace {
-// Marks a field as validating a value for the duration of OnValidate.
-template <class Kind>
-struct ValidationScope {
-    Kind& kind;
-    const void*& value;
-    ValidationScope(Kind& k, const void*& v, Kind now, const void* given) : kind(k), value(v) {
-        kind = now;
-        value = given;
-    }
-    ~ValidationScope() {
-        kind = Kind::None;
-        value = nullptr;
-    }
-};
-}  // namespace
+void TField::Validate(const void* Buffer) { RunOnValidate(Validating::Native, Buffer); }
 
-void TField::Validate(const void* Buffer) {
-    if (!OnValidate) return;
-    ValidationScope scope(validating_, validatingValue_, Validating::Native, Buffer);
-    OnValidate(this);
-}
+void TField::ValidateString(const std::string* Value) { RunOnValidate(Validating::Text, Value); }
 
-void TField::ValidateString(const std::string* Value) {
+void TField::RunOnValidate(Validating Kind, const void* Value) {
     if (!OnValidate) return;
-    ValidationScope scope(validating_, validatingValue_, Validating::Text, Value);
-    OnValidate(this);
+    validating_ = Kind;
+    validatingValue_ = Value;
+    try {
+        OnValidate(this);
+    } catch (...) {
+        validating_ = Validating::None;
+        validatingValue_ = nullptr;
+        throw;
+    }
+    validating_ = Validating::None;
+    validatingValue_ = nullptr;
 }
 
 void TField::Change() {

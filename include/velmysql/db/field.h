@@ -228,6 +228,7 @@ private:
     enum class Validating { None, Native, Text };
     Validating validating_ = Validating::None;
     const void* validatingValue_ = nullptr;
+    void RunOnValidate(Validating Kind, const void* Value);
     std::unique_ptr<TLookupCache> lookupCache_;
 };
 
