@@ -45,6 +45,13 @@ inline constexpr TMySQLDatasetOptions kDefaultDatasetOptions{doShareConnection, 
 inline constexpr TMySQLDatasetOptions kDefaultTableOptions =
     kDefaultDatasetOptions + TMySQLDatasetOptions{doRetrieveFieldValues, doRetrieveIndexDefs};
 
+// The search directions and modes of LocateRecordOption: loFirst (1) and loLast (8)
+// place the cursor before the search, loNext (2) and loPrior (4) walk forward or backward
+// from there, loTextSearch (16) compares every key field with the same value and
+// loMatchAll (32) wants every key field to match instead of one.
+enum TMySQLLocateOption { loFirst, loNext, loPrior, loLast, loTextSearch, loMatchAll };
+using TMySQLLocateOptions = TSet<TMySQLLocateOption>;
+
 // rtLocal fetches every row when the result opens; rtIncremental fetches rows as
 // navigation reaches them; rtUnidirectional does too and keeps only the newest row.
 enum TMySQLResultOptions { rtLocal, rtIncremental, rtUnidirectional };

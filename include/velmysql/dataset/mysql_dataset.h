@@ -130,6 +130,39 @@ public:
     TNotifyEvent OnThreadPosted;
     TDataSetNotifyEvent OnAfterAdd;
 
+    // ---- searching (dataset_locate.cpp)
+    // Searching is done on the client: the records are walked through the navigation and
+    // each key field's text (AsString) is compared with the key value's text (empty for
+    // Null; element 0 of an array). KeyFields names fields separated by ";" (an unknown
+    // name raises the field-not-found error); with several, KeyValues is an array with
+    // one value per field. loPartialKey: the field text begins with the key text (an
+    // empty key never matches); loCaseInsensitive: both are upper-cased. Controls are
+    // disabled while the records are walked and enabled again on every path; a search
+    // that fails, or raises, returns to the record it started from.
+    //
+    // Goes to the first record, then LocateRecord with SyncCursor: a failed Locate leaves
+    // the first record current.
+    bool Locate(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options) override;
+    // The ResultFields' values of the record LocateRecord finds (which stays current), or
+    // Null.
+    Variant Lookup(const std::string& KeyFields, const Variant& KeyValues, const std::string& ResultFields) override;
+    // True when a record matches. The current record is compared first and, matching,
+    // stays current; otherwise every record from the first. Without SyncCursor the
+    // cursor returns to where it was even when a record matched. An empty dataset: false.
+    bool LocateRecord(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options,
+                      bool SyncCursor);
+    // The directed search: loFirst goes to the first record, then loLast to the last;
+    // from there loNext walks forward to the end, loPrior backward to the beginning (with
+    // both, forward only), comparing each record; without either nothing is compared and
+    // the answer is false. With several key fields, loTextSearch compares each of them
+    // with KeyValues itself, otherwise field i with element i; loMatchAll wants every
+    // field to match, otherwise one is enough. A partial key matches anywhere in the
+    // field text. FoundField is the first field that matched in the found record (null
+    // when none was found). Without SyncCursor, or when nothing matched, the cursor
+    // returns to where it was.
+    bool LocateRecordOption(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options,
+                            bool SyncCursor, TMySQLLocateOptions LocateOptions, TField*& FoundField);
+
     // ---- fetching
     // Fetches one row into the row list; at the end frees the result and runs the
     // catalogue reads.
