@@ -41,6 +41,7 @@
 namespace velmysql {
 
 class TDataSet;
+class TMySQLDataset;
 class TMySQLServer;
 
 // Called before every connect with the server and its Params list, which the handler may
@@ -171,6 +172,38 @@ public:
     // --- quoting through the driver; the argument unchanged without a driver
     std::string EscapeStr(std::string_view Text);
     std::string FormatIdentifier(std::string_view Name);
+
+    // --- the dataset factory (defined in the dataset area: dataset_factory.cpp)
+    // A new TMySQLDataset without owner, taken into the named list under Name (a second
+    // one of the same name is added too), its Server this server, without
+    // doRetrieveFieldValues and doRetrieveIndexDefs, its TableName set when TableName is
+    // not empty.
+    TMySQLDataset* NewDataset(const std::string& Name, const std::string& TableName);
+    // The named dataset, or a new one (an existing one keeps its table name); linked to
+    // the named dataset MasterName by MasterFields when MasterName is not empty; opened
+    // when Open is set. A name held by a dataset of another class raises EMySQLError.
+    TMySQLDataset* Dataset(const std::string& Name, const std::string& TableName, bool Open = false,
+                           const std::string& MasterName = std::string(),
+                           const std::string& MasterFields = std::string());
+    // As Dataset, the new one without a table name; its SQL becomes Statement unless the
+    // text of its lines already equals it, letter case ignored (so an open dataset asked
+    // for the same statement is left as it is).
+    TMySQLDataset* DatasetFrom(const std::string& Statement, const std::string& Name, bool Open = false,
+                               const std::string& MasterName = std::string(),
+                               const std::string& MasterFields = std::string());
+    // Closes, unlinks, detaches and frees the named dataset; nothing when the name is absent.
+    void FreeDataset(const std::string& Name);
+    // Makes the named dataset Detail follow the named dataset Master: a data source of the
+    // server's on Master becomes Detail's MasterSource and MasterFields (pairs
+    // detail=master, comma text) its MasterFields. Nothing changes when Detail already
+    // follows Master with those fields (letter case ignored). A name not in the list
+    // raises EMySQLError 'Master dataset "NAME" not found.' or 'Detail dataset "NAME" not
+    // found.' (composed with the server handle's last error); a master that leads back to
+    // Detail raises "Circular Reference" and leaves Detail unlinked.
+    void Link(const std::string& Detail, const std::string& Master, const std::string& MasterFields);
+    // Frees the data source Link made for Detail and leaves Detail without MasterSource
+    // and MasterFields. (A data source the application set is only let go, not freed.)
+    void UnLink(const std::string& Detail);
 
     // --- datasets the server owns by name (filled by the dataset factory)
     // Index of the first entry with that name, letter case ignored; -1 when absent.
