@@ -6,6 +6,7 @@
 #include "velmysql/drivers/identifiers.h"
 #include "velmysql/drivers/version_number.h"
 #include "drivers/text_helpers.h"
+#include "velmysql/wire/mysql_tls.h"
 
 namespace velmysql {
 
@@ -120,6 +121,29 @@ void TMySQLBase::ApplyConnectOptions(MySQLConnectionHandle* handle) {
         unsigned long bytes = static_cast<unsigned long>(*o.maxAllowedPacket);
         api_.mysql_options(handle, MYSQL_OPT_MAX_ALLOWED_PACKET, &bytes);
     }
+    const struct {
+        int option;
+        const std::optional<std::string>& value;
+    } texts[] = {{MYSQL_OPT_SSL_CA, o.sslCa},         {MYSQL_OPT_SSL_CAPATH, o.sslCapath},
+                 {MYSQL_OPT_SSL_CERT, o.sslCert},     {MYSQL_OPT_SSL_KEY, o.sslKey},
+                 {MYSQL_OPT_SSL_CIPHER, o.sslCipher}, {MARIADB_OPT_TLS_VERSION, o.tlsVersion},
+                 {MYSQL_SERVER_PUBLIC_KEY, o.serverPublicKey}};
+    for (const auto& t : texts)
+        if (t.value) api_.mysql_options(handle, t.option, t.value->c_str());
+    if (o.getServerPublicKey) {
+        const unsigned char on = *o.getServerPublicKey ? 1 : 0;
+        api_.mysql_options(handle, VELMYSQL_OPT_GET_SERVER_PUBLIC_KEY, &on);
+    }
+    if (o.sslMode) {
+        // Client libraries know enforcement and verification as two Booleans (the
+        // verification checks the name too); the wire client takes the mode itself,
+        // last, so that it stands as given.
+        const unsigned char on = 1;
+        if (*o.sslMode >= smRequired) api_.mysql_options(handle, MYSQL_OPT_SSL_ENFORCE, &on);
+        if (*o.sslMode >= smVerifyCa) api_.mysql_options(handle, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &on);
+        const std::int32_t mode = *o.sslMode;
+        api_.mysql_options(handle, VELMYSQL_OPT_SSL_MODE, &mode);
+    }
 }
 
 MySQLConnectionHandle* TMySQLBase::Open(const std::string& host, const std::string& user,
@@ -176,6 +200,11 @@ std::string TMySQLBase::HostInfo(MySQLConnectionHandle* handle) {
 std::string TMySQLBase::ServerInfo(MySQLConnectionHandle* handle) {
     if (handle == nullptr || !loaded_) return "-1";
     return Text(api_.mysql_get_server_info(handle));
+}
+
+std::string TMySQLBase::SslCipher(MySQLConnectionHandle* handle) {
+    if (handle == nullptr || !loaded_ || api_.mysql_get_ssl_cipher == nullptr) return {};
+    return Text(api_.mysql_get_ssl_cipher(handle));
 }
 
 unsigned int TMySQLBase::ProtoInfo(MySQLConnectionHandle* handle) {

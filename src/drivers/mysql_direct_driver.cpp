@@ -37,6 +37,7 @@ void TMySQLDirect::Bind() {
     api_.mysql_store_result = &velmysql::mysql_store_result;
     api_.mysql_more_results = &velmysql::mysql_more_results;
     api_.mysql_next_result = &velmysql::mysql_next_result;
+    api_.mysql_get_ssl_cipher = &velmysql::mysql_get_ssl_cipher;
 }
 
 }  // namespace velmysql

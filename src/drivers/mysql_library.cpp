@@ -89,6 +89,7 @@ void TMySQLLibrary::Bind() {
     BindOptionalProc(api_.mysql_store_result, m, "mysql_store_result");
     BindOptionalProc(api_.mysql_more_results, m, "mysql_more_results");
     BindOptionalProc(api_.mysql_next_result, m, "mysql_next_result");
+    BindOptionalProc(api_.mysql_get_ssl_cipher, m, "mysql_get_ssl_cipher");
 }
 
 void TMySQLLibrary::CloseOwnConnection() noexcept {

@@ -3,8 +3,11 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <sstream>
 #include <unistd.h>
 
+#include "velmysql/wire/auth_plugins.h"
 #include "velmysql/wire/mysql_errors.h"
 #include "velmysql/wire/new_password.h"
 #include "velmysql/wire/packet_reader.h"
@@ -15,6 +18,15 @@ namespace velmysql {
 namespace {
 constexpr std::size_t kMaxUserName = 80;  // the server's limit for user names
 constexpr std::size_t kMaxDbName = 64;
+constexpr const char* kNative = "mysql_native_password";
+constexpr const char* kOld = "mysql_old_password";
+constexpr const char* kCachingSha2 = "caching_sha2_password";
+constexpr const char* kEd25519 = "client_ed25519";
+constexpr const char* kClear = "mysql_clear_password";
+// Capability bits of protocol extensions this client does not speak: a caller's flags
+// never announce them (the server would then send what no reader here understands).
+constexpr std::uint32_t kUnspokenFlags =
+    CLIENT_CONNECT_ATTRS | CLIENT_PLUGIN_AUTH_LENENC_CLIENT_DATA | CLIENT_SESSION_TRACK | CLIENT_DEPRECATE_EOF;
 
 std::unique_ptr<TMysqlResult> defaultResult(TMysqlClient* session, TResultType kind) {
     return std::make_unique<TMysqlResult>(session, kind);
@@ -76,6 +88,13 @@ VELMYSQL_SETTER(setfsecureauth, bool, secureAuth_)
 void TMysqlClient::SetUnixSocket(const std::string& v) {
     if (v != unixSocket_ && namedPipe_ && GetConnected()) net_.net_close();
     unixSocket_ = v;
+}
+
+void TMysqlClient::SetUseSSL(bool v) {
+    if (!v)
+        tls_.mode = smDisabled;
+    else if (tls_.mode < smRequired)
+        tls_.mode = smRequired;
 }
 
 void TMysqlClient::SetDb(const std::string& v) {
@@ -169,6 +188,35 @@ bool TMysqlClient::connect(const std::string& host, const std::string& user, con
         flags |= CLIENT_COMPRESS;
     else
         flags &= ~CLIENT_COMPRESS;
+
+    // TLS: announced exactly when this client goes on to the handshake. A mode that
+    // requires it never falls back to a connection in clear.
+    if (tls_.modeInvalid) {
+        setError(CR_SSL_CONNECTION_ERROR, FormatClientError(SSL_CONNECTION_TEXT, "ssl-mode names no known mode"));
+        return fail();
+    }
+    const bool serverTls = (serverCapabilities_ & CLIENT_SSL) && (serverCapabilities_ & CLIENT_PROTOCOL_41);
+    bool useTls = false;
+    if (tls_.mode >= smRequired) {
+        if (!serverTls) {
+            setError(CR_SSL_CONNECTION_ERROR,
+                     FormatClientError(SSL_CONNECTION_TEXT,
+                                       (std::string("ssl-mode is ") + SslModeText(tls_.mode) +
+                                        " but the server does not offer TLS")
+                                           .c_str()));
+            return fail();
+        }
+        useTls = true;
+    } else if (tls_.mode == smPreferred) {
+        // The local socket is as private as TLS would make it.
+        useTls = serverTls && net_.GetVioType() != VIO_TYPE_NAMEDPIPE;
+    }
+    flags &= ~(CLIENT_SSL | CLIENT_PLUGIN_AUTH | kUnspokenFlags);
+    if (useTls) flags |= CLIENT_SSL;
+    // Login methods by name, when the server names them and the 4.1 login is in use.
+    const bool pluginAuth = (serverCapabilities_ & CLIENT_PLUGIN_AUTH) && (flags & CLIENT_PROTOCOL_41) &&
+                            (flags & CLIENT_SECURE_CONNECTION);
+    if (pluginAuth) flags |= CLIENT_PLUGIN_AUTH;
     clientFlag_ = flags;
 
     // Login packet. The user name travels whole up to the server's limit, so a long
@@ -185,9 +233,21 @@ bool TMysqlClient::connect(const std::string& host, const std::string& user, con
         login.push_back(static_cast<char>((flags >> 8) & 0xFF));
         login.append(3, '\0');
     }
+    if (useTls && !startTls(flags)) return fail();
     login.append(user_.substr(0, std::min(kMaxUserName, user_.find('\0'))));
     login.push_back('\0');
-    if (passwd_.empty()) {
+    authPlugin_ = (flags & CLIENT_SECURE_CONNECTION) ? kNative : kOld;
+    if (pluginAuth) {
+        // The first answer is for the method the greeting names when this client knows
+        // it and can answer without further data; otherwise the native one, and the
+        // server asks for its own method with a switch request.
+        if (gr->authPlugin == kCachingSha2) authPlugin_ = kCachingSha2;
+        const std::string token = authPlugin_ == kCachingSha2 ? caching_sha2_scramble(passwd_, scramble_)
+                                  : passwd_.empty()           ? std::string()
+                                                              : mysql_scramble411(passwd_, scramble_).value_or(std::string(20, '\0'));
+        login.push_back(static_cast<char>(token.size()));
+        login.append(token);
+    } else if (passwd_.empty()) {
         login.push_back('\0');
     } else if (flags & CLIENT_SECURE_CONNECTION) {
         login.push_back(20);
@@ -198,6 +258,12 @@ bool TMysqlClient::connect(const std::string& host, const std::string& user, con
     }
     if (!db_.empty() && (serverCapabilities_ & CLIENT_CONNECT_WITH_DB)) {
         login.append(db_.substr(0, std::min(kMaxDbName, db_.find('\0'))));
+        login.push_back('\0');
+    } else if (pluginAuth) {
+        login.push_back('\0');  // the method's name comes after the database's place
+    }
+    if (pluginAuth) {
+        login.append(authPlugin_);
         login.push_back('\0');
     }
     if (net_.my_net_write(login.data(), login.size()) != 0 || net_.net_flush() != 0) return fail();
@@ -212,6 +278,117 @@ bool TMysqlClient::connect(const std::string& host, const std::string& user, con
     return true;
 }
 
+bool TMysqlClient::startTls(std::uint32_t flags) {
+    // The request is the start of the 4.1 login packet: flags, packet size, character
+    // set and the zero filler; everything after it travels encrypted.
+    std::string request;
+    put4(request, flags);
+    put4(request, static_cast<std::uint32_t>(std::min<std::size_t>(net_.GetMaxAllowedPacket(), 0xFFFFFFFFu)));
+    request.append(24, '\0');
+    if (net_.my_net_write(request.data(), request.size()) != 0 || net_.net_flush() != 0) {
+        setError(CR_SERVER_LOST, ClientErrorText(CR_SERVER_LOST));
+        return false;
+    }
+    std::string reason;
+    const std::string verifyHost = net_.GetVioType() == VIO_TYPE_NAMEDPIPE ? std::string(LOCAL_HOST) : host_;
+    if (!net_.vio().vio_start_tls(tls_, verifyHost, reason)) {
+        setError(CR_SSL_CONNECTION_ERROR, FormatClientError(SSL_CONNECTION_TEXT, reason.c_str()));
+        return false;
+    }
+    return true;
+}
+
+bool TMysqlClient::secureTransport() const {
+    return net_.GetVioType() == VIO_TYPE_NAMEDPIPE || net_.vio().IsTls();
+}
+
+bool TMysqlClient::authFailure(int number, const std::string& text) {
+    setError(number, text);
+    net_.net_close();
+    return false;
+}
+
+bool TMysqlClient::writeAuth(const std::string& bytes) {
+    return net_.my_net_write(bytes.data(), bytes.size()) == 0 && net_.net_flush() == 0;
+}
+
+std::optional<std::string> TMysqlClient::authAnswer(const std::string& method, const std::string& data) {
+    // Methods that take the switch request's bytes as text see them without the
+    // trailing 0; a binary nonce is taken as sent.
+    std::string salt = data;
+    if (!salt.empty() && salt.back() == '\0') salt.pop_back();
+    auto refuse = [&](int number, const std::string& text) -> std::optional<std::string> {
+        authFailure(number, text);
+        return std::nullopt;
+    };
+    auto pluginError = [&](const char* why) {
+        return refuse(CR_AUTH_PLUGIN_ERR, FormatClientError(AUTH_PLUGIN_ERR_TEXT, method.c_str(), why));
+    };
+    if (method == kNative || method == kCachingSha2) {
+        if (salt.size() < 20) return refuse(CR_SERVER_HANDSHAKE_ERR, ClientErrorText(CR_SERVER_HANDSHAKE_ERR));
+        scramble_ = salt.substr(0, 20);
+        if (method == kCachingSha2) return caching_sha2_scramble(passwd_, scramble_);
+        if (passwd_.empty()) return std::string();
+        return mysql_scramble411(passwd_, scramble_).value_or(std::string());
+    }
+    if (method == kOld) {
+        // Asked by name, the pre-4.1 token is given only where the settings allow it.
+        if (secureAuth_) return refuse(CR_SECURE_AUTH, SECURE_AUTH_TEXT);
+        if (salt.size() < 8) return refuse(CR_SERVER_HANDSHAKE_ERR, ClientErrorText(CR_SERVER_HANDSHAKE_ERR));
+        scramble_ = salt.substr(0, 8);
+        std::string token = mysql_scramble(passwd_, scramble_).value_or(std::string());
+        token.push_back('\0');
+        return token;
+    }
+    if (method == kEd25519) {
+        if (data.size() < 32) return refuse(CR_SERVER_HANDSHAKE_ERR, ClientErrorText(CR_SERVER_HANDSHAKE_ERR));
+        std::string signature = ed25519_password_sign(passwd_, std::string_view(data).substr(0, 32));
+        if (signature.size() != 64) return pluginError("the signature could not be computed");
+        return signature;
+    }
+    if (method == kClear) {
+        // A server that asks for the password itself gets it only where nobody else can
+        // read it: a rogue server on a plain connection would otherwise learn it.
+        if (!secureTransport()) return pluginError("the password is sent in clear only over TLS or the local socket");
+        return passwd_ + std::string(1, '\0');
+    }
+    return refuse(CR_AUTH_PLUGIN_CANNOT_LOAD, FormatClientError(AUTH_PLUGIN_CANNOT_LOAD_TEXT, method.c_str()));
+}
+
+bool TMysqlClient::cachingSha2FullAuth() {
+    auto refuse = [&](const std::string& why) {
+        return authFailure(CR_AUTH_PLUGIN_ERR, FormatClientError(AUTH_PLUGIN_ERR_TEXT, kCachingSha2, why.c_str()));
+    };
+    if (secureTransport()) return writeAuth(passwd_ + std::string(1, '\0'));
+    std::string key;
+    if (!serverPublicKeyPath_.empty()) {
+        std::ifstream in(serverPublicKeyPath_, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        if (!in) return refuse("cannot read the server's public key from '" + serverPublicKeyPath_ + "'");
+        key = text.str();
+    } else if (getServerPublicKey_) {
+        // Asked of the server: byte 2; the reply is 1 and the key in PEM.
+        if (!writeAuth(std::string(1, '\2'))) return false;
+        const std::int32_t len = net_.net_safe_read();
+        if (len < 0) return false;
+        std::string_view reply = net_.payload(len);
+        if (reply.size() < 2 || reply[0] != '\1')
+            return authFailure(CR_SERVER_HANDSHAKE_ERR, ClientErrorText(CR_SERVER_HANDSHAKE_ERR));
+        key.assign(reply.substr(1));
+    } else {
+        return refuse("Authentication requires secure connection (TLS, the local socket, or the server's public key)");
+    }
+    std::string why;
+    std::optional<std::string> sealed = caching_sha2_encrypt_password(passwd_, scramble_, key, why);
+    if (!sealed) return refuse(why);
+    return writeAuth(*sealed);
+}
+
+// The login exchange after the login packet (or COM_CHANGE_USER): answers the server's
+// requests until it accepts (OK) or refuses (an error packet). Every request is answered
+// or the connection is given up: a reply taken for success while the server waits would
+// leave both sides out of step.
 bool TMysqlClient::mysql_autenticate() {
     std::int32_t len = net_.net_safe_read();
     if (len < 0) return false;
@@ -220,47 +397,51 @@ bool TMysqlClient::mysql_autenticate() {
         scramble_ = scramble_.substr(0, 8);
         std::string token = mysql_scramble(passwd_, scramble_).value_or(std::string());
         token.push_back('\0');
-        if (net_.my_net_write(token.data(), token.size()) != 0 || net_.net_flush() != 0) return false;
+        if (!writeAuth(token)) return false;
+        authPlugin_ = kOld;
         len = net_.net_safe_read();
         if (len < 0) return false;
     }
-    // A longer 254 names the method the server wants next and brings a fresh scramble
-    // (servers send it, for example, after a first token did not match). Answering it
-    // keeps the exchange in step; taking it for success would leave the server waiting.
-    for (int round = 0; round < 2 && len > 1 && net_.read_pos()[0] == 254; ++round) {
-        std::optional<AuthSwitch> sw = ParseAuthSwitch(net_.payload(len));
-        if (!sw) {
-            net_.net_malformed();
-            return false;
-        }
-        const std::string& method = sw->method;
-        const std::string& salt = sw->salt;
-        std::string token;
-        if (method == "mysql_native_password" && salt.size() >= 20) {
-            scramble_ = salt.substr(0, 20);
-            if (!passwd_.empty()) token = mysql_scramble411(passwd_, scramble_).value_or(std::string());
-        } else if (method == "mysql_old_password" && salt.size() >= 8) {
-            scramble_ = salt.substr(0, 8);
-            token = mysql_scramble(passwd_, scramble_).value_or(std::string());
-            token.push_back('\0');
+    int switches = 0;
+    bool fastAuthSeen = false;
+    for (;;) {
+        const unsigned char first = net_.read_pos()[0];
+        if (first == 0) return true;
+        if (first == 254 && len > 1) {
+            // A switch request names the method the server wants next and brings its data
+            // (servers send one, for example, after a first token did not match). Two are
+            // answered; a server that keeps switching is out of step.
+            if (++switches > 2) return authFailure(CR_SERVER_HANDSHAKE_ERR, ClientErrorText(CR_SERVER_HANDSHAKE_ERR));
+            std::optional<AuthSwitch> sw = ParseAuthSwitch(net_.payload(len));
+            if (!sw) {
+                net_.net_malformed();
+                return false;
+            }
+            std::optional<std::string> answer = authAnswer(sw->method, sw->data);
+            if (!answer) return false;
+            authPlugin_ = sw->method;
+            fastAuthSeen = false;
+            if (!writeAuth(*answer)) return false;
+        } else if (first == 1 && authPlugin_ == kCachingSha2 && len == 2 && !fastAuthSeen) {
+            // More data of caching_sha2_password: 3, the scramble matched the server's
+            // cache and an OK follows; 4, the server wants the password itself.
+            const unsigned char what = net_.read_pos()[1];
+            if (what == 3) {
+                fastAuthSeen = true;
+            } else if (what == 4) {
+                if (!cachingSha2FullAuth()) return false;
+                fastAuthSeen = true;  // only the verdict may follow
+            } else {
+                return authFailure(CR_SERVER_HANDSHAKE_ERR, ClientErrorText(CR_SERVER_HANDSHAKE_ERR));
+            }
         } else {
-            setError(CR_SERVER_HANDSHAKE_ERR, ClientErrorText(CR_SERVER_HANDSHAKE_ERR));
-            net_.net_close();
-            return false;
+            // Anything else (more data for a method that takes none, a second request
+            // for the password) leaves the server in a state this client does not know.
+            return authFailure(CR_SERVER_HANDSHAKE_ERR, ClientErrorText(CR_SERVER_HANDSHAKE_ERR));
         }
-        if (net_.my_net_write(token.data(), token.size()) != 0 || net_.net_flush() != 0) return false;
         len = net_.net_safe_read();
         if (len < 0) return false;
     }
-    // Only an OK packet ends the exchange; anything else (a third switch request, a
-    // packet of more authentication data) leaves the server in a state this client does
-    // not know, so the connection is given up.
-    if (net_.read_pos()[0] != 0) {
-        setError(CR_SERVER_HANDSHAKE_ERR, ClientErrorText(CR_SERVER_HANDSHAKE_ERR));
-        net_.net_close();
-        return false;
-    }
-    return true;
 }
 
 bool TMysqlClient::reconnect() {
@@ -431,8 +612,16 @@ bool TMysqlClient::change_user(const std::string& user, const std::string& passw
     }
     arg.append(db.substr(0, std::min(kMaxDbName, db.find('\0'))));
     arg.push_back('\0');
+    if (clientFlag_ & CLIENT_PLUGIN_AUTH) {
+        // Character set (0: the server's default, as in the login), then the method of
+        // the token above; the server switches to the account's own method if it differs.
+        arg.append(2, '\0');
+        arg.append(kNative);
+        arg.push_back('\0');
+    }
     if (simple_command(COM_CHANGE_USER, arg.data(), arg.size(), true, reconnect_) != 0) return false;
     std::string oldUser = user_, oldPasswd = passwd_, oldDb = db_;
+    authPlugin_ = (clientFlag_ & CLIENT_SECURE_CONNECTION) ? kNative : kOld;
     user_ = user;
     passwd_ = passwd;
     db_ = db;

@@ -26,6 +26,12 @@ std::uint32_t Read32(const void* arg) {
 
 int Status(bool ok) { return ok ? 0 : 1; }
 
+bool Flag(const void* arg) {
+    unsigned char on = 0;
+    if (arg != nullptr) std::memcpy(&on, arg, 1);
+    return on != 0;
+}
+
 }  // namespace
 
 TMySQLDirectClient::TMySQLDirectClient() {
@@ -72,6 +78,47 @@ int mysql_options(MySQLConnectionHandle* mysql, int option, const void* arg) {
             c->SetReconnect(on != 0);
             break;
         }
+        case MYSQL_OPT_SSL_KEY:
+        case MYSQL_OPT_SSL_CERT:
+        case MYSQL_OPT_SSL_CA:
+        case MYSQL_OPT_SSL_CAPATH:
+        case MYSQL_OPT_SSL_CIPHER:
+        case MARIADB_OPT_TLS_VERSION: {
+            TMysqlTlsSettings t = c->TlsSettings();
+            std::string& field = option == MYSQL_OPT_SSL_KEY      ? t.key
+                                 : option == MYSQL_OPT_SSL_CERT   ? t.cert
+                                 : option == MYSQL_OPT_SSL_CA     ? t.ca
+                                 : option == MYSQL_OPT_SSL_CAPATH ? t.capath
+                                 : option == MYSQL_OPT_SSL_CIPHER ? t.cipher
+                                                                  : t.tlsVersion;
+            field = Text(static_cast<const char*>(arg));
+            c->SetTlsSettings(t);
+            break;
+        }
+        case MYSQL_OPT_SSL_ENFORCE:
+        case MYSQL_OPT_SSL_VERIFY_SERVER_CERT: {
+            // Raise the mode only: a stricter mode set before stays.
+            TMysqlTlsSettings t = c->TlsSettings();
+            const TSslMode wanted = option == MYSQL_OPT_SSL_ENFORCE ? smRequired : smVerifyIdentity;
+            if (Flag(arg) && t.mode < wanted) t.mode = wanted;
+            c->SetTlsSettings(t);
+            break;
+        }
+        case VELMYSQL_OPT_SSL_MODE: {
+            std::int32_t mode = 0;
+            if (arg != nullptr) std::memcpy(&mode, arg, sizeof mode);
+            TMysqlTlsSettings t = c->TlsSettings();
+            t.modeInvalid = mode < smDisabled || mode > smVerifyIdentity;
+            if (!t.modeInvalid) t.mode = static_cast<TSslMode>(mode);
+            c->SetTlsSettings(t);
+            break;
+        }
+        case MYSQL_SERVER_PUBLIC_KEY:
+            c->SetServerPublicKeyPath(Text(static_cast<const char*>(arg)));
+            break;
+        case VELMYSQL_OPT_GET_SERVER_PUBLIC_KEY:
+            c->SetGetServerPublicKey(Flag(arg));
+            break;
         case MYSQL_OPT_MAX_ALLOWED_PACKET: {
             unsigned long bytes = 0;
             if (arg != nullptr) std::memcpy(&bytes, arg, sizeof bytes);
@@ -120,6 +167,14 @@ const char* mysql_get_server_info(MySQLConnectionHandle* mysql) {
 unsigned int mysql_get_proto_info(MySQLConnectionHandle* mysql) {
     if (mysql == nullptr) return 0;
     return static_cast<unsigned int>(Client(mysql)->GetProtocol_version());
+}
+
+const char* mysql_get_ssl_cipher(MySQLConnectionHandle* mysql) {
+    if (mysql == nullptr) return nullptr;
+    TMySQLDirectClient* c = Client(mysql);
+    if (!c->UseSSL()) return nullptr;
+    c->cipherText = c->SslCipher();
+    return c->cipherText.c_str();
 }
 
 int mysql_ping(MySQLConnectionHandle* mysql) {

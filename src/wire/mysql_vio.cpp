@@ -164,6 +164,7 @@ std::int32_t TMysqlVio::openTcp(const std::string& hostIn, std::int32_t port) {
 
 std::int32_t TMysqlVio::vio_close() {
     std::int32_t r = 0;
+    tls_.reset();  // says goodbye to the TLS session while the socket is still open
     if (type_ == VIO_TYPE_TCPIP) {
         if (::shutdown(sd_, SHUT_RDWR) != 0) r = -1;
         if (::close(sd_) != 0) r = -1;
@@ -189,6 +190,20 @@ std::int32_t TMysqlVio::vio_read(void* buffer, std::size_t count) {
         rpos_ += n;
         return static_cast<std::int32_t>(n);
     }
+    if (!rbuf_) rbuf_.reset(new unsigned char[kReadAhead]);
+    if (tls_) {
+        // Decrypted bytes go to the read-ahead like received ones; large reads straight
+        // to the caller.
+        const bool direct = count >= kReadAhead;
+        const std::int32_t n = tlsRead(direct ? buffer : rbuf_.get(), direct ? count : kReadAhead);
+        if (n <= 0 || direct) return n;
+        rpos_ = 0;
+        rend_ = static_cast<std::size_t>(n);
+        const std::size_t take = std::min(count, rend_);
+        std::memcpy(buffer, rbuf_.get(), take);
+        rpos_ = take;
+        return static_cast<std::int32_t>(take);
+    }
     const int fd = type_ == VIO_TYPE_TCPIP ? sd_ : hPipe_;
     // Wait for data within the timeout, unless the socket may block or there is no
     // timeout. A non-blocking socket is tried first: a poll is only needed when empty.
@@ -199,7 +214,6 @@ std::int32_t TMysqlVio::vio_read(void* buffer, std::size_t count) {
         if (!vio_poll_read(timeout_)) return -1;
         mustWait = false;
     }
-    if (!rbuf_) rbuf_.reset(new unsigned char[kReadAhead]);
     // Large reads go straight to the caller; small ones fill the read-ahead.
     const bool direct = count >= kReadAhead;
     for (;;) {
@@ -227,8 +241,9 @@ std::int32_t TMysqlVio::vio_read(void* buffer, std::size_t count) {
 
 std::int32_t TMysqlVio::vio_write(const void* data, std::size_t count) {
     if (type_ == VIO_CLOSED) return -1;
-    const int fd = type_ == VIO_TYPE_TCPIP ? sd_ : hPipe_;
     const std::size_t len = std::min<std::size_t>(count, 0x7FFFFFFF);
+    if (tls_) return tlsWrite(data, len);
+    const int fd = type_ == VIO_TYPE_TCPIP ? sd_ : hPipe_;
     // A TCP/IP write waits for room within the timeout, like a read waits for data: a
     // server that stops reading must not hold the client forever. The send itself never
     // blocks then; it takes what fits and the caller sends the rest.
@@ -277,6 +292,8 @@ bool TMysqlVio::vio_poll_read(std::uint32_t seconds) {
     if (type_ == VIO_TYPE_NAMEDPIPE) return true;
     if (type_ == VIO_CLOSED) return false;
     if (rpos_ < rend_) return true;
+    // Bytes OpenSSL has taken from the socket but not handed out yet.
+    if (tls_ && tlsPending()) return true;
     return pollSocket(POLLIN, seconds);
 }
 

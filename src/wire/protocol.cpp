@@ -31,10 +31,13 @@ std::optional<Greeting> ParseGreeting(std::string_view payload) {
     }
     if (payload.size() >= v + 33) {
         std::uint8_t lang = 0;
-        std::uint16_t status = 0;
+        std::uint16_t status = 0, upper = 0;
         r.u8(lang);
         r.u16(status);
-        r.skip(13);
+        // Older servers leave these bytes zero: no upper capabilities.
+        r.u16(upper);
+        r.skip(11);
+        g.serverCapabilities |= std::uint32_t(upper) << 16;
         g.hasStatus = true;
         g.serverLanguage = lang;
         g.serverStatus = status;
@@ -45,6 +48,11 @@ std::optional<Greeting> ParseGreeting(std::string_view payload) {
         if (rest.size() > 12) rest = rest.substr(0, 12);
         g.scramble.append(rest);
         g.hasSecondScramble = true;
+        // The method's name follows the second part and its 0.
+        if (g.serverCapabilities & (1u << 19)) {
+            std::string_view name = second.restUpToNul();
+            g.authPlugin.assign(name.substr(0, 64));
+        }
     }
     return g;
 }
@@ -107,7 +115,8 @@ std::optional<AuthSwitch> ParseAuthSwitch(std::string_view payload) {
     if (!r.skip(1) || !r.nulTerminated(method)) return std::nullopt;
     AuthSwitch a;
     a.method.assign(method);
-    a.salt.assign(payload.substr(payload.size() - r.left()));
+    a.data.assign(payload.substr(payload.size() - r.left()));
+    a.salt = a.data;
     if (!a.salt.empty() && a.salt.back() == '\0') a.salt.pop_back();
     return a;
 }

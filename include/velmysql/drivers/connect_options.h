@@ -20,6 +20,16 @@ struct MySQLConnectOptions {
     // "max_allowed_packet": the largest packet the client sends or accepts, in bytes;
     // 1 GB (the client library's default) when not a number.
     std::optional<std::uint64_t> maxAllowedPacket;
+    // TLS, named as the mariadb client names them: "ssl-mode" (DISABLED, PREFERRED,
+    // REQUIRED, VERIFY_CA, VERIFY_IDENTITY; a TSslMode number, -1 for a text that names
+    // none), "ssl-ca", "ssl-capath", "ssl-cert", "ssl-key", "ssl-cipher", "tls-version".
+    std::optional<std::int32_t> sslMode;
+    std::optional<std::string> sslCa, sslCapath, sslCert, sslKey, sslCipher, tlsVersion;
+    // caching_sha2_password without TLS: "server-public-key" (or "server-public-key-path"),
+    // the server's RSA key in a PEM file; "get-server-public-key" (1/0) lets the server
+    // send it.
+    std::optional<std::string> serverPublicKey;
+    std::optional<bool> getServerPublicKey;
 };
 
 // The value of the first line whose text before its first '=' equals key (ASCII letters

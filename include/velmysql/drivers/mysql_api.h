@@ -53,6 +53,8 @@ struct MySQLApiTable {
     MySQLResultHandle* (*mysql_store_result)(MySQLConnectionHandle*) = nullptr;
     char (*mysql_more_results)(MySQLConnectionHandle*) = nullptr;
     int (*mysql_next_result)(MySQLConnectionHandle*) = nullptr;
+    // The connection's TLS cipher, null without TLS; libraries without TLS lack it.
+    const char* (*mysql_get_ssl_cipher)(MySQLConnectionHandle*) = nullptr;
 };
 
 // The two entries the embedded-server library adds after the 29 above.

@@ -55,6 +55,9 @@ public:
     virtual std::string ClientInfo();
     virtual std::string HostInfo(MySQLConnectionHandle* handle);
     virtual std::string ServerInfo(MySQLConnectionHandle* handle);
+    // The TLS cipher of the connection; empty when it is not encrypted (or the client
+    // cannot tell).
+    virtual std::string SslCipher(MySQLConnectionHandle* handle);
     virtual unsigned int ProtoInfo(MySQLConnectionHandle* handle);
     virtual bool Ping(MySQLConnectionHandle* handle);
     virtual unsigned long ThreadID(MySQLConnectionHandle* handle);

@@ -44,6 +44,22 @@ enum mysql_option : int {
     MYSQL_SECURE_AUTH = 18,
     MYSQL_REPORT_DATA_TRUNCATION = 19,
     MYSQL_OPT_RECONNECT = 20,
+    // TLS and the server's public key, numbered as libmariadb numbers them. The three
+    // Booleans are one byte; the others are NUL-terminated texts (a null pointer clears).
+    MYSQL_OPT_SSL_VERIFY_SERVER_CERT = 21,
+    MYSQL_OPT_SSL_KEY = 25,
+    MYSQL_OPT_SSL_CERT = 26,
+    MYSQL_OPT_SSL_CA = 27,
+    MYSQL_OPT_SSL_CAPATH = 28,
+    MYSQL_OPT_SSL_CIPHER = 29,
+    MYSQL_SERVER_PUBLIC_KEY = 35,
+    MYSQL_OPT_SSL_ENFORCE = 38,
+    MARIADB_OPT_TLS_VERSION = 7005,
+    // The wire client's own: the ssl-mode as a TSslMode number (-1: a text that named no
+    // mode), and whether caching_sha2_password may ask the server for its public key
+    // (a one-byte Boolean). Client libraries do not know these numbers.
+    VELMYSQL_OPT_SSL_MODE = 30001,
+    VELMYSQL_OPT_GET_SERVER_PUBLIC_KEY = 30002,
     // The largest packet the client sends or accepts; the value is an unsigned long.
     // Numbered as the client library (libmariadb) numbers it.
     MYSQL_OPT_MAX_ALLOWED_PACKET = 39,

@@ -37,7 +37,8 @@ public:
     void SetUnixSocket(const std::string& v);
     void SetDb(const std::string& v);
     void SetTrySock(bool v) { trySock_ = v; }
-    void SetUseSSL(bool) { useSSL_ = false; }
+    // false: never TLS; true: TLS or no connection (ssl-mode REQUIRED unless stricter).
+    void SetUseSSL(bool v);
     void SetNoTimeOut(bool v) { net_.SetNoTimeOut(v); }
     bool GetNoTimeOut() const { return net_.GetNoTimeOut(); }
     bool GetConnected() const { return net_.GetNetConnected(); }
@@ -74,10 +75,27 @@ public:
     const std::string& Info() const { return info_; }
     unsigned FieldCount() const { return fieldCount_; }
     TMysqlResult* CurrentResult() const { return currentResult_; }
-    bool UseSSL() const { return useSSL_; }
+    // Whether the open connection is encrypted.
+    bool UseSSL() const { return net_.GetNetConnected() && net_.vio().IsTls(); }
+    // TLS settings of the next connect (ssl-mode, ssl-ca, ... tls-version).
+    const TMysqlTlsSettings& TlsSettings() const { return tls_; }
+    void SetTlsSettings(const TMysqlTlsSettings& v) { tls_ = v; }
+    // The cipher and protocol of the open connection's TLS session; empty without TLS.
+    std::string SslCipher() const { return UseSSL() ? net_.vio().TlsCipher() : std::string(); }
+    std::string SslVersion() const { return UseSSL() ? net_.vio().TlsVersion() : std::string(); }
+    // caching_sha2_password's full authentication on an unencrypted TCP/IP connection
+    // encrypts the password with the server's RSA key: read from this PEM file, or, only
+    // when allowed, asked of the server (which a server in the middle could answer).
+    const std::string& ServerPublicKeyPath() const { return serverPublicKeyPath_; }
+    void SetServerPublicKeyPath(const std::string& v) { serverPublicKeyPath_ = v; }
+    bool GetServerPublicKey() const { return getServerPublicKey_; }
+    void SetGetServerPublicKey(bool v) { getServerPublicKey_ = v; }
+    // The login method of the last authentication exchange.
+    const std::string& AuthPlugin() const { return authPlugin_; }
     std::uint32_t NullLength() const { return nullLength_; }
     void SetResultClass(TMysqlResultClass factory) { resultClass_ = factory; }
     TMysqlNet& Net() { return net_; }
+    const TMysqlNet& Net() const { return net_; }
     // The largest packet payload this session sends or accepts (default 1 GB).
     std::size_t MaxAllowedPacket() const { return net_.GetMaxAllowedPacket(); }
     void SetMaxAllowedPacket(std::size_t bytes) { net_.SetMaxAllowedPacket(bytes); }
@@ -146,6 +164,17 @@ private:
     // The end-of-data packet of the 4.1 protocol carries the server status: whether
     // another result follows.
     void noteEndOfData(std::string_view eof);
+    // The login's TLS step: the short request, then the handshake. False with the error set.
+    bool startTls(std::uint32_t flags);
+    // TLS or the local socket: where a password may travel as it is.
+    bool secureTransport() const;
+    // The answer of a login method to its first data (a switch request's, or the
+    // greeting's scramble); absent with the error set when the method cannot answer here.
+    std::optional<std::string> authAnswer(const std::string& method, const std::string& data);
+    // caching_sha2_password asked for the password itself: answers, false with the error set.
+    bool cachingSha2FullAuth();
+    bool authFailure(int number, const std::string& text);
+    bool writeAuth(const std::string& bytes);
 
     TMysqlNet net_;
     std::string host_, user_, passwd_, unixSocket_, db_;
@@ -171,7 +200,10 @@ private:
     unsigned fieldCount_ = 0;
     std::unique_ptr<TMysqlFieldDefs> fields_;
     TMysqlResult* currentResult_ = nullptr;
-    bool useSSL_ = false;
+    TMysqlTlsSettings tls_;
+    std::string serverPublicKeyPath_;
+    bool getServerPublicKey_ = false;
+    std::string authPlugin_;
     std::uint32_t nullLength_ = 0;
     std::unique_ptr<std::recursive_mutex> lock_;
     TMysqlResultClass resultClass_;

@@ -85,6 +85,12 @@ inline constexpr std::uint32_t CLIENT_TRANSACTIONS = 8192;
 inline constexpr std::uint32_t CLIENT_SECURE_CONNECTION = 32768;
 inline constexpr std::uint32_t CLIENT_MULTI_STATEMENTS = 65536;
 inline constexpr std::uint32_t CLIENT_MULTI_RESULTS = 131072;
+// The upper half of the capability word, announced in the greeting of 4.1 servers.
+inline constexpr std::uint32_t CLIENT_PLUGIN_AUTH = 1u << 19;
+inline constexpr std::uint32_t CLIENT_CONNECT_ATTRS = 1u << 20;
+inline constexpr std::uint32_t CLIENT_PLUGIN_AUTH_LENENC_CLIENT_DATA = 1u << 21;
+inline constexpr std::uint32_t CLIENT_SESSION_TRACK = 1u << 23;
+inline constexpr std::uint32_t CLIENT_DEPRECATE_EOF = 1u << 24;
 
 // Field flags.
 inline constexpr std::uint32_t NOT_NULL_FLAG = 1;

@@ -22,6 +22,8 @@ public:
     TMySQLDirectClient();
     // The copy of the last error text handed out by mysql_error; keeps it alive.
     std::string errorText;
+    // The copy of the cipher name handed out by mysql_get_ssl_cipher.
+    std::string cipherText;
 };
 
 class TMySQLDirectResult : public TMysqlResult {
@@ -52,6 +54,8 @@ const char* mysql_get_host_info(MySQLConnectionHandle* mysql);
 const char* mysql_get_client_info();
 const char* mysql_get_server_info(MySQLConnectionHandle* mysql);
 unsigned int mysql_get_proto_info(MySQLConnectionHandle* mysql);
+// The TLS cipher of the connection (e.g. "TLS_AES_256_GCM_SHA384"); null without TLS.
+const char* mysql_get_ssl_cipher(MySQLConnectionHandle* mysql);
 int mysql_ping(MySQLConnectionHandle* mysql);
 unsigned long mysql_thread_id(MySQLConnectionHandle* mysql);
 int mysql_kill(MySQLConnectionHandle* mysql, unsigned long pid);

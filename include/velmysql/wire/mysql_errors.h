@@ -30,11 +30,19 @@ inline constexpr int CR_NAMEDPIPEOPEN_ERROR = 2017;
 inline constexpr int CR_NAMEDPIPESETSTATE_ERROR = 2018;
 inline constexpr int CR_CANT_READ_CHARSET = 2019;
 inline constexpr int CR_NET_PACKET_TOO_LARGE = 2020;
+inline constexpr int CR_SSL_CONNECTION_ERROR = 2026;
 inline constexpr int CR_SECURE_AUTH = 2049;
+inline constexpr int CR_AUTH_PLUGIN_CANNOT_LOAD = 2059;
+inline constexpr int CR_AUTH_PLUGIN_ERR = 2061;
 inline constexpr int ER_NET_PACKET_TOO_LARGE = 1153;
 
 inline constexpr const char* PACKET_TOO_LARGE_TEXT = "Got a packet bigger than 'max_allowed_packet' bytes";
 inline constexpr const char* SECURE_AUTH_TEXT = "No secure authentication available to this MySQL server.";
+// The login's own failures beyond the table: TLS, and the login methods.
+inline constexpr const char* SSL_CONNECTION_TEXT = "SSL connection error: %-.200s";
+inline constexpr const char* AUTH_PLUGIN_CANNOT_LOAD_TEXT =
+    "Authentication plugin '%-.100s' cannot be loaded: this client does not know it";
+inline constexpr const char* AUTH_PLUGIN_ERR_TEXT = "Authentication plugin '%-.100s' reported error: %-.200s";
 
 // Indexed by error number - 2000; printf-style texts.
 extern const char* const client_errors[21];

@@ -72,6 +72,7 @@ public:
     std::size_t capacity() const { return capacity_; }
     std::uint8_t sequence() const { return pktNr_; }
     TMysqlVio& vio() { return vio_; }
+    const TMysqlVio& vio() const { return vio_; }
 
     std::int32_t protocol_version = 10;
 

@@ -10,8 +10,12 @@
 #include <string>
 
 #include "velmysql/wire/mysql_ct.h"
+#include "velmysql/wire/mysql_tls.h"
 
 namespace velmysql {
+
+// The OpenSSL session of a stream that has started TLS (defined with the TLS code).
+struct TlsState;
 
 class TMysqlVio {
 public:
@@ -35,6 +39,15 @@ public:
     bool vio_intrerupted() const;
     std::int32_t fastsend();
     std::int32_t keepalive(bool on);
+    // Starts TLS as the client on the open stream: from now on every read and write is
+    // encrypted. host is the name or address the certificate must name (ssl-mode
+    // VERIFY_IDENTITY). False, with OpenSSL's reason in `reason`, when the handshake or the
+    // verification fails; the stream is then unusable and should be closed.
+    bool vio_start_tls(const TMysqlTlsSettings& settings, const std::string& host, std::string& reason);
+    bool IsTls() const { return tls_ != nullptr; }
+    // The negotiated cipher and protocol version; empty without TLS.
+    std::string TlsCipher() const;
+    std::string TlsVersion() const;
 
     bool GetNoTimeOut() const { return noTimeOut_; }
     void SetNoTimeOut(bool value);
@@ -69,6 +82,18 @@ private:
     // after the seconds.
     bool pollSocket(short events, std::uint32_t seconds);
     void closeFd(int& fd);
+    int fd() const { return type_ == VIO_TYPE_TCPIP ? sd_ : hPipe_; }
+    // TLS reads and writes: bytes, 0 at the end of the stream, -1 on failure or time-out
+    // (sockErr_ ETIMEDOUT or EIO). They wait for the socket themselves.
+    std::int32_t tlsRead(void* buffer, std::size_t count);
+    std::int32_t tlsWrite(const void* data, std::size_t count);
+    bool tlsPending() const;
+    // Waits for the events within the stream's timeout (for ever without one).
+    bool tlsWait(short events);
+    struct TlsDeleter {
+        void operator()(TlsState* t) const;
+    };
+    std::unique_ptr<TlsState, TlsDeleter> tls_;
 
     int sd_ = -1;      // TCP/IP socket; 0 while a pipe is open
     int hPipe_ = -1;   // the local socket standing in for the pipe; 0 while a TCP/IP socket is open

@@ -21,6 +21,9 @@ struct Greeting {
     std::uint32_t serverLanguage = 0;
     std::uint32_t serverStatus = 0;
     bool hasSecondScramble = false;
+    // 4.1 servers: the upper half of the capability word (in serverCapabilities) and,
+    // with CLIENT_PLUGIN_AUTH, the login method whose answer the server expects first.
+    std::string authPlugin;
 };
 
 // The protocol version alone (first byte); absent for an empty packet.
@@ -52,6 +55,7 @@ std::optional<OkPacket> ParseOkPacket(std::string_view payload, bool withStatus,
 struct AuthSwitch {
     std::string method;
     std::string salt;  // without a trailing 0
+    std::string data;  // as sent: a binary nonce may end in a 0 byte of its own
 };
 std::optional<AuthSwitch> ParseAuthSwitch(std::string_view payload);
 
