@@ -256,13 +256,17 @@ bool TMysqlClient::connect(const std::string& host, const std::string& user, con
         login.append(mysql_scramble(passwd_, scramble_.substr(0, 8)).value_or(std::string()));
         login.push_back('\0');
     }
-    if (!db_.empty() && (serverCapabilities_ & CLIENT_CONNECT_WITH_DB)) {
+    if (!pluginAuth && !db_.empty() && (serverCapabilities_ & CLIENT_CONNECT_WITH_DB)) {
         login.append(db_.substr(0, std::min(kMaxDbName, db_.find('\0'))));
         login.push_back('\0');
-    } else if (pluginAuth) {
-        login.push_back('\0');  // the method's name comes after the database's place
     }
     if (pluginAuth) {
+        // The server reads a database name exactly when the flags announce one, and the
+        // method's name after it.
+        if (flags & CLIENT_CONNECT_WITH_DB) {
+            login.append(db_.substr(0, std::min(kMaxDbName, db_.find('\0'))));
+            login.push_back('\0');
+        }
         login.append(authPlugin_);
         login.push_back('\0');
     }

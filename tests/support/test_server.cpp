@@ -25,6 +25,14 @@ TestServer Load() {
     s.nopwUser = Env("VELMYSQL_TEST_NOPW_USER");
     s.database = Env("VELMYSQL_TEST_DATABASE");
     s.workDir = Env("VELMYSQL_TEST_WORKDIR");
+    s.ed25519User = Env("VELMYSQL_TEST_ED25519_USER");
+    s.ed25519Password = Env("VELMYSQL_TEST_ED25519_PASSWORD");
+    s.sslUser = Env("VELMYSQL_TEST_SSL_USER");
+    s.sslPassword = Env("VELMYSQL_TEST_SSL_PASSWORD");
+    s.sslCa = Env("VELMYSQL_TEST_SSL_CA");
+    s.sslCert = Env("VELMYSQL_TEST_SSL_CERT");
+    s.sslKey = Env("VELMYSQL_TEST_SSL_KEY");
+    s.sslOtherCa = Env("VELMYSQL_TEST_SSL_OTHER_CA");
     return s;
 }
 

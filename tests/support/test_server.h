@@ -19,6 +19,11 @@ struct TestServer {
     std::string nopwUser;              // no password
     std::string database;              // exists, every test user may use it
     std::string workDir;               // scratch space, e.g. embedded data directories
+    std::string ed25519User, ed25519Password;  // identified via ed25519
+    std::string sslUser, sslPassword;          // REQUIRE SSL
+    std::string sslCa;                         // the CA of the server's certificate
+    std::string sslCert, sslKey;               // a client certificate by that CA
+    std::string sslOtherCa;                    // a CA that signed nothing of the server's
 };
 
 // Null when the variables are not set.

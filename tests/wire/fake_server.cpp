@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -102,6 +103,21 @@ FakeServer::FakeServer(Script script, int connections) {
     socklen_t len = sizeof a;
     ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len);
     port_ = ntohs(a.sin_port);
+    run(std::move(script), connections);
+}
+
+FakeServer::FakeServer(Script script, const std::string& unixPath) : unixPath_(unixPath) {
+    ::unlink(unixPath.c_str());
+    listenFd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    unixPath.copy(a.sun_path, sizeof a.sun_path - 1);
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(listenFd_, 4) != 0)
+        throw std::runtime_error("fake server: cannot listen on " + unixPath);
+    run(std::move(script), 1);
+}
+
+void FakeServer::run(Script script, int connections) {
     thread_ = std::thread([this, script = std::move(script), connections] {
         for (int i = 0; i < connections; ++i) {
             pollfd p{listenFd_, POLLIN, 0};
@@ -122,6 +138,7 @@ void FakeServer::join() {
 FakeServer::~FakeServer() {
     join();
     ::close(listenFd_);
+    if (!unixPath_.empty()) ::unlink(unixPath_.c_str());
 }
 
 std::string le(std::uint64_t v, int bytes) {
@@ -139,6 +156,16 @@ std::string lenenc(std::uint64_t v) {
 
 std::string lenencStr(const std::string& s) { return lenenc(s.size()) + s; }
 
+std::string hex(const std::string& bytes) {
+    static const char* d = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out.push_back(d[c >> 4]);
+        out.push_back(d[c & 15]);
+    }
+    return out;
+}
+
 std::string greeting(std::uint32_t caps, bool secondPart, int protocol, const std::string& scramble) {
     std::string g(1, static_cast<char>(protocol));
     g += "5.5.5-fake";
@@ -155,6 +182,32 @@ std::string greeting(std::uint32_t caps, bool secondPart, int protocol, const st
         g.push_back('\0');
     }
     return g;
+}
+
+std::string greeting41(std::uint32_t caps, const std::string& plugin, const std::string& scramble) {
+    std::string g(1, '\x0a');
+    g += "8.0.99-fake";
+    g.push_back('\0');
+    g += le(78, 4);
+    g += scramble.substr(0, 8);
+    g.push_back('\0');
+    g += le(caps & 0xFFFF, 2);
+    g += le(8, 1);
+    g += le(2, 2);
+    g += le(caps >> 16, 2);
+    g += le(21, 1);
+    g += std::string(10, '\0');
+    g += scramble.substr(8, 12);
+    g.push_back('\0');
+    if (caps & (1u << 19)) {
+        g += plugin;
+        g.push_back('\0');
+    }
+    return g;
+}
+
+std::string authSwitch(const std::string& method, const std::string& data) {
+    return "\xFE" + method + std::string(1, '\0') + data;
 }
 
 std::string okPacket(std::uint64_t affected, std::uint64_t insertId, std::uint16_t status) {

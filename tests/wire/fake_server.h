@@ -38,6 +38,9 @@ class FakeServer {
 public:
     using Script = std::function<void(FakeConn&)>;
     explicit FakeServer(Script script, int connections = 1);
+    // Listening on a Unix-domain socket at unixPath instead of TCP/IP loopback (the local
+    // socket the client opens in place of the named pipe).
+    FakeServer(Script script, const std::string& unixPath);
     ~FakeServer();
     unsigned port() const { return port_; }
     void join();
@@ -45,16 +48,26 @@ public:
 private:
     int listenFd_ = -1;
     unsigned port_ = 0;
+    std::string unixPath_;
     std::thread thread_;
+    void run(Script script, int connections);
 };
 
 // Packet builders.
 std::string le(std::uint64_t v, int bytes);
 std::string lenenc(std::uint64_t v);
 std::string lenencStr(const std::string& s);
+// Bytes as lower-case hexadecimal digits, for comparing binary answers readably.
+std::string hex(const std::string& bytes);
 // A protocol-10 greeting; caps and whether the second scramble part is present.
 std::string greeting(std::uint32_t caps, bool secondPart = true, int protocol = 10,
                      const std::string& scramble = "abcdefghijklmnopqrst");
+// A greeting of a current server: the whole 32-bit capability word, the 20-character
+// scramble and, with CLIENT_PLUGIN_AUTH among caps, the name of the login method.
+std::string greeting41(std::uint32_t caps, const std::string& plugin,
+                       const std::string& scramble = "abcdefghijklmnopqrst");
+// A switch request: 254, the method's name and 0, then its data as given.
+std::string authSwitch(const std::string& method, const std::string& data);
 std::string okPacket(std::uint64_t affected = 0, std::uint64_t insertId = 0, std::uint16_t status = 2);
 std::string eofPacket();
 // A 4.1 column descriptor packet.
