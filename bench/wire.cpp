@@ -1,5 +1,6 @@
 // Fetches the same 1,000,000-row table with our session and with libmariadb's C API:
-// used and stored results, with and without compression; then large values: one 64 MB
+// used and stored results, with and without compression, and over TLS (both clients
+// encrypt through OpenSSL's ciphers, without verifying the certificate); then large values: one 64 MB
 // blob stored and read back, and a result of 100 rows of 1 MB. Each case runs in its own
 // process (this program started again with --case), the cases alternate over several
 // rounds, and the table shows per case the median wall time, client CPU seconds
@@ -41,14 +42,21 @@ Workload workloadFor(const std::string& name) {
     return {"", kQuery};
 }
 
-FetchOutcome fetchOurs(const Target& t, const Workload& w, bool used, bool compress) {
+FetchOutcome fetchOurs(const Target& t, const Workload& w, bool used, bool compress, bool tls) {
     FetchOutcome out;
     TMysqlClient c;
     c.setfcompress(compress);
     c.SetReconnect(false);
+    TMysqlTlsSettings settings;
+    settings.mode = tls ? smRequired : smDisabled;
+    c.SetTlsSettings(settings);
     if (!c.connect(t.host, t.user, t.password, t.database, t.port, "", false, 0) ||
         (!w.before.empty() && c.realquery(w.before) != 0) || c.realquery(w.query) != 0) {
         out.error = c.GetLastError();
+        return out;
+    }
+    if (c.UseSSL() != tls) {
+        out.error = tls ? "not encrypted" : "encrypted";
         return out;
     }
     std::unique_ptr<TMysqlResult> r = used ? c.use_result() : c.store_result();
@@ -106,12 +114,12 @@ bool prepareTable(const Target& t) {
 }
 
 // Child side: one fetch, then its line.
-int runCase(const std::string& who, bool used, bool compress, const std::string& workload) {
+int runCase(const std::string& who, bool used, bool compress, const std::string& workload, bool tls) {
     Target t = TargetFromEnvironment();
     auto t0 = std::chrono::steady_clock::now();
     const Workload w = workloadFor(workload);
-    FetchOutcome o = who == "ours" ? fetchOurs(t, w, used, compress)
-                                   : FetchWithLibmariadb(t, w.before, w.query, used, compress);
+    FetchOutcome o = who == "ours" ? fetchOurs(t, w, used, compress, tls)
+                                   : FetchWithLibmariadb(t, w.before, w.query, used, compress, tls);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (!o.ok) {
         std::fprintf(stderr, "%s: %s\n", who.c_str(), o.error.c_str());
@@ -122,14 +130,17 @@ int runCase(const std::string& who, bool used, bool compress, const std::string&
 }
 
 bool spawn(const std::string& self, const std::string& who, bool used, bool compress, const std::string& workload,
-           Sample& s, std::string& check) {
-    return SpawnCase(self, {"--case", who, used ? "used" : "stored", compress ? "compressed" : "plain", workload}, s,
-                     check);
+           bool tls, Sample& s, std::string& check) {
+    return SpawnCase(self,
+                     {"--case", who, used ? "used" : "stored", compress ? "compressed" : "plain", workload,
+                      tls ? "tls" : "clear"},
+                     s, check);
 }
 }  // namespace
 int main(int argc, char** argv) {
-    if (argc >= 6 && std::strcmp(argv[1], "--case") == 0)
-        return runCase(argv[2], std::strcmp(argv[3], "used") == 0, std::strcmp(argv[4], "compressed") == 0, argv[5]);
+    if (argc >= 7 && std::strcmp(argv[1], "--case") == 0)
+        return runCase(argv[2], std::strcmp(argv[3], "used") == 0, std::strcmp(argv[4], "compressed") == 0, argv[5],
+                       std::strcmp(argv[6], "tls") == 0);
     Target t = TargetFromEnvironment();
     if (t.port == 0) {
         std::fprintf(stderr, "set the VELMYSQL_TEST_* variables (scripts/test-server env)\n");
@@ -144,9 +155,10 @@ int main(int argc, char** argv) {
         std::string who;
         bool used, compress;
         std::string workload = "rows";
+        bool tls = false;
         std::string label() const {
             std::string l = workload == "rows" ? "" : workload + " ";
-            return l + (used ? "used" : "stored") + (compress ? " compressed" : "");
+            return l + (used ? "used" : "stored") + (compress ? " compressed" : "") + (tls ? " tls" : "");
         }
         std::string name() const { return who + " " + label(); }
         std::string peer() const { return "libmariadb " + label(); }
@@ -155,6 +167,8 @@ int main(int argc, char** argv) {
     for (bool compress : {false, true})
         for (bool used : {true, false})
             for (const char* who : {"libmariadb", "ours"}) cases.push_back({who, used, compress});
+    for (bool used : {true, false})
+        for (const char* who : {"libmariadb", "ours"}) cases.push_back({who, used, false, "rows", true});
     for (const char* workload : {"blob64", "mb100"})
         for (const char* who : {"libmariadb", "ours"}) cases.push_back({who, true, false, workload});
     std::map<std::string, std::vector<Sample>> samples;
@@ -162,14 +176,14 @@ int main(int argc, char** argv) {
     // Warm the server's caches once.
     Sample warm;
     std::string ignore;
-    spawn(self, "libmariadb", true, false, "rows", warm, ignore);
+    spawn(self, "libmariadb", true, false, "rows", false, warm, ignore);
     for (int r = 0; r < rounds; ++r) {
         for (size_t i = 0; i < cases.size(); ++i) {
             // Alternate the order of the two clients from round to round.
             const Case& c = cases[(r % 2 == 0) ? i : (i ^ 1)];
             Sample s;
             std::string check;
-            if (!spawn(self, c.who, c.used, c.compress, c.workload, s, check)) {
+            if (!spawn(self, c.who, c.used, c.compress, c.workload, c.tls, s, check)) {
                 std::fprintf(stderr, "case %s failed\n", c.name().c_str());
                 return 1;
             }

@@ -17,7 +17,8 @@ struct FetchOutcome {
 };
 
 // Runs `before` first when it is not empty (a statement without rows), then reads sql.
+// tls: the connection must be encrypted (certificate not verified); otherwise it must not be.
 FetchOutcome FetchWithLibmariadb(const Target& t, const std::string& before, const std::string& sql, bool used,
-                                 bool compress);
+                                 bool compress, bool tls);
 
 }  // namespace velbench

@@ -7,15 +7,23 @@
 namespace velbench {
 
 FetchOutcome FetchWithLibmariadb(const Target& t, const std::string& before, const std::string& sql, bool used,
-                                 bool compress) {
+                                 bool compress, bool tls) {
     FetchOutcome out;
     MYSQL* m = mysql_init(nullptr);
     if (compress) mysql_options(m, MYSQL_OPT_COMPRESS, nullptr);
+    const my_bool on = 1, off = 0;
+    mysql_options(m, MYSQL_OPT_SSL_ENFORCE, tls ? &on : &off);
+    mysql_options(m, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &off);
     if (!mysql_real_connect(m, t.host.c_str(), t.user.c_str(), t.password.c_str(), t.database.c_str(), t.port,
                             nullptr, 0) ||
         (!before.empty() && mysql_real_query(m, before.data(), before.size()) != 0) ||
         mysql_real_query(m, sql.data(), sql.size()) != 0) {
         out.error = mysql_error(m);
+        mysql_close(m);
+        return out;
+    }
+    if ((mysql_get_ssl_cipher(m) != nullptr) != tls) {
+        out.error = tls ? "libmariadb did not encrypt" : "libmariadb encrypted";
         mysql_close(m);
         return out;
     }
