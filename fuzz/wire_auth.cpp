@@ -23,7 +23,8 @@ using namespace velmysql;
 
 namespace {
 
-// A loopback TCP/IP listener that hands each connection the bytes, like FakePipe.
+// A loopback TCP/IP listener that hands each connection the bytes, like FakePipe. The
+// bytes must stay alive until the thread is joined.
 class FakeTcp {
 public:
     FakeTcp() {
@@ -39,22 +40,8 @@ public:
     }
     ~FakeTcp() { ::close(listen_); }
     unsigned port() const { return port_; }
-    std::thread serve(std::string bytes) {
-        return std::thread([this, bytes = std::move(bytes)] {
-            int fd = ::accept(listen_, nullptr, nullptr);
-            if (fd < 0) return;
-            std::size_t sent = 0;
-            while (sent < bytes.size()) {
-                ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-                if (n <= 0) break;
-                sent += static_cast<std::size_t>(n);
-            }
-            ::shutdown(fd, SHUT_WR);
-            char sink[4096];
-            while (::recv(fd, sink, sizeof sink, 0) > 0) {
-            }
-            ::close(fd);
-        });
+    std::thread serve(const std::string& bytes) {
+        return fuzzing::FakePipe::ServeOn(listen_, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     }
 
 private:

@@ -35,9 +35,12 @@ public:
     // Accepts the next connection on its own thread, sends the bytes, ends its side of
     // the stream (the client then reads the end after the bytes) and drains what the
     // client writes until the client closes. Join the thread after closing the client.
-    std::thread serve(const std::uint8_t* data, std::size_t size) {
-        return std::thread([this, data, size] {
-            int fd = ::accept(listen_, nullptr, nullptr);
+    std::thread serve(const std::uint8_t* data, std::size_t size) { return ServeOn(listen_, data, size); }
+
+    // The same on any listening socket.
+    static std::thread ServeOn(int listenFd, const std::uint8_t* data, std::size_t size) {
+        return std::thread([listenFd, data, size] {
+            int fd = ::accept(listenFd, nullptr, nullptr);
             if (fd < 0) return;
             std::size_t sent = 0;
             while (sent < size) {
