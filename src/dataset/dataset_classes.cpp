@@ -80,18 +80,29 @@ const TClassInfo& Describe(const char* name, int who) {
                                              {"rtLocal", "rtIncremental", "rtUnidirectional"});
     if (has(D))
         b.Boolean("ShareConnection", &B::ShareConnection, &B::SetShareConnection);
-    // The statement lists are stored when they hold text (their templates come with the
-    // template engine).
-    auto strings = [&b](const char* prop, TStringList& (B::*list)(), bool always) {
-        b.Strings(prop, [list](C& ds) -> TStrings* { return &(ds.*list)(); });
-        if (!always) b.Stored([list](const C& ds) { return (const_cast<C&>(ds).*list)().Count() > 0; });
+    // A template is stored when it differs from its default under the delimiters in
+    // force; the batch when it has lines; the cache always.
+    using Setter = void (B::*)(const TStrings&);
+    auto strings = [&b](const char* prop, TStringList& (B::*list)(), Setter set, std::string (B::*def)() const) {
+        b.Strings(prop, [list](C& ds) -> TStrings* { return &(ds.*list)(); }, set);
+        if (def != nullptr)
+            b.Stored([list, def](const C& ds) {
+                C& d = const_cast<C&>(ds);
+                return !SameText((d.*list)().Text(), (d.*def)() + "\r\n");
+            });
     };
-    if (has(D | Q)) strings("SQL", &B::SQL, false);
-    if (has(D)) strings("SQLBatch", &B::SQLBatch, false);
-    if (has(D)) strings("SQLCached", &B::SQLCached, true);
-    if (has(D | Q)) strings("SQLDelete", &B::SQLDelete, false);
-    if (has(D | Q)) strings("SQLInsert", &B::SQLInsert, false);
-    if (has(D | Q)) strings("SQLUpdate", &B::SQLUpdate, false);
+    if (has(D | Q))
+        b.String(has(Q) ? "ParamDelimiters" : "MacroDel", &B::GetMacroString, &B::SetMacroString, std::string("[,]"))
+            .Stored([](const C& ds) { return !SameText(ds.GetMacroString(), "[,]"); });
+    if (has(D | Q)) strings("SQL", &B::SQL, &B::SetSQL, &B::DefaultSelectSQL);
+    if (has(D)) {
+        strings("SQLBatch", &B::SQLBatch, &B::SetSQLBatch, nullptr);
+        b.Stored([](const C& ds) { return const_cast<C&>(ds).SQLBatch().Count() > 0; });
+    }
+    if (has(D)) strings("SQLCached", &B::SQLCached, &B::SetSQLCached, nullptr);
+    if (has(D | Q)) strings("SQLDelete", &B::SQLDelete, &B::SetSQLDelete, &B::DefaultDeleteSQL);
+    if (has(D | Q)) strings("SQLInsert", &B::SQLInsert, &B::SetSQLInsert, &B::DefaultInsertSQL);
+    if (has(D | Q)) strings("SQLUpdate", &B::SQLUpdate, &B::SetSQLUpdate, &B::DefaultUpdateSQL);
     b.String("TableName", &B::TableName, &B::SetTableName);
     if (has(D)) b.Boolean("UseCursor", &B::UseCursor, &B::SetUseCursor);
     b.template Event<TDataSetNotifyEvent>(

@@ -203,7 +203,10 @@ void TMySQLDatasetBase::AddResultColumn(const TMysql_FieldDef& Def) {
     if (info.Flags & column::kUniqueKey) uniqueKeys_ += info.QualifiedName + ",";
     if (info.Flags & column::kMultipleKey) indexKeys_ += info.QualifiedName + ",";
     if (!info.Database.empty() && info.Database.find('#') == std::string::npos) databases_.insert(info.Database);
-    info.Default = Text(Def.def);
+    // A new detail record takes the master's value of a linked column.
+    const int link = masterLink_->DataSource() != nullptr ? masterFields_.IndexOfName(info.Name) : -1;
+    TField* master = link >= 0 ? MasterValueField(masterFields_.ValueFromIndex(link)) : nullptr;
+    info.Default = master != nullptr ? master->AsString() : Text(Def.def);
     info.FieldType = Def.type;
     info.Length = static_cast<uint32_t>(Def.length);
     info.MaxLength = static_cast<uint32_t>(Def.max_length);

@@ -6,6 +6,7 @@
 #include "velmysql/dataset/mysql_dataset.h"
 #include "velmysql/dataset/mysql_string_field.h"
 #include "velmysql/drivers/mysql_error.h"
+#include "velmysql/parser/basic_parser.h"
 #include "velmysql/rtl/strings.h"
 
 namespace velmysql {
@@ -27,6 +28,9 @@ TMySQLDatasetBase::TMySQLDatasetBase(TComponent* AOwner)
       customFieldDefs_(std::make_unique<TFieldDefs>(this)),
       indexDefs_(std::make_unique<TIndexDefs>(this)) {
     RegisterDatasetClasses();
+    masterLink_->OnMasterChange = [this](TObject*) { MasterChanged(); };
+    masterLink_->OnMasterDisable = [this](TObject*) { MasterDisabled(); };
+    InitTemplates();
 }
 
 TMySQLDatasetBase::~TMySQLDatasetBase() {
@@ -115,26 +119,6 @@ void TMySQLDatasetBase::Execute(bool) {
 
 std::string TMySQLDatasetBase::TableCreationScript() {
     MySQLError(nullptr, nullptr, -1, "Table creation is not available in this build");
-}
-
-// ---------------------------------------------------------------- master
-
-TDataSource* TMySQLDatasetBase::GetDataSource() { return masterLink_->DataSource(); }
-
-void TMySQLDatasetBase::SetMasterSource(TDataSource* Value) {
-    if (Value != nullptr && IsLinkedTo(Value)) MySQLError(nullptr, nullptr, -1, "Circular Reference");
-    masterLink_->SetDataSource(Value);
-}
-
-void TMySQLDatasetBase::SetMasterFields(const std::string& Value) {
-    if (Value == masterFields_.CommaText()) return;
-    masterFields_.SetCommaText(Value);
-    std::string names;
-    for (int i = 0; i < masterFields_.Count(); ++i) {
-        if (!names.empty()) names += ';';
-        names += masterFields_.ValueFromIndex(i);
-    }
-    masterLink_->SetFieldNames(names);
 }
 
 // ---------------------------------------------------------------- property setters

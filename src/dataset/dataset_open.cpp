@@ -61,7 +61,12 @@ void TMySQLDatasetBase::InternalOpenResult() {
     InternalOpenResultBlock();
 }
 
-std::string TMySQLDatasetBase::PrepareStatement(const std::string& Statement) { return Statement; }
+std::string TMySQLDatasetBase::PrepareStatement(const std::string& Statement) {
+    std::string text = SQLPopulate(Statement, true, false);
+    // A value never brings a zero byte (literals are escaped); the text ends at one.
+    if (const std::size_t nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
+    return text;
+}
 
 void TMySQLDatasetBase::RunStatement(const std::string& Statement) {
     TMySQLBase* driver = server_->GetDriver();

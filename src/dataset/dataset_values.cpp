@@ -39,13 +39,6 @@ T WholeNumber(std::string_view text) {
     return ec == std::errc() && end == text.data() + text.size() ? value : 0;
 }
 
-// A BIT value arrives as its bytes, most significant first.
-uint64_t BitValue(std::string_view bytes) {
-    uint64_t value = 0;
-    for (unsigned char c : bytes) value = (value << 8) | c;
-    return value;
-}
-
 std::string BitBytes(uint64_t value, uint32_t bits) {
     const size_t count = std::max<size_t>(1, (bits + 7) / 8);
     std::string bytes(std::min<size_t>(count, 8), '\0');
@@ -159,7 +152,7 @@ bool TMySQLDatasetBase::GetFieldString(TField* Field, std::string& Value) {
     const std::string_view text = buffer->Values.Value(column);
     if (info.FieldType == column::kBit) {
         // A long BIT column shown as text: its number in decimal.
-        Value = std::to_string(BitValue(text));
+        Value = std::to_string(datasettext::BitValue(text));
         return true;
     }
     if ((IsBinaryString(info) ? text : Trimmed(text)).empty()) return false;
@@ -221,19 +214,19 @@ bool TMySQLDatasetBase::GetFieldData(TField* Field, void* Buffer) {
         case ftInteger:
         case ftWord:
         case ftAutoInc: {
-            const int32_t v = bit ? static_cast<int32_t>(BitValue(text)) : WholeNumber<int32_t>(text);
+            const int32_t v = bit ? static_cast<int32_t>(datasettext::BitValue(text)) : WholeNumber<int32_t>(text);
             std::memcpy(Buffer, &v, sizeof v);
             break;
         }
         case ftLargeint: {
-            const int64_t v = bit ? static_cast<int64_t>(BitValue(text)) : WholeNumber<int64_t>(text);
+            const int64_t v = bit ? static_cast<int64_t>(datasettext::BitValue(text)) : WholeNumber<int64_t>(text);
             std::memcpy(Buffer, &v, sizeof v);
             break;
         }
         case ftBoolean: {
             bool truth;
             if (bit)
-                truth = BitValue(text) != 0;
+                truth = datasettext::BitValue(text) != 0;
             else if (info.FieldType == column::kTiny)
                 truth = WholeNumber<int64_t>(text) != 0;
             else {

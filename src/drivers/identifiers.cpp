@@ -1,5 +1,6 @@
 #include "velmysql/drivers/identifiers.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "drivers/text_helpers.h"
@@ -59,12 +60,27 @@ const std::string& MySQLReservedWordText() {
 }
 
 bool IsMySQLReservedWord(std::string_view word) {
+    // The words of the list, sorted once, for a binary search: every formatted name asks.
+    static const std::vector<std::string_view> words = [] {
+        std::vector<std::string_view> list;
+        const std::string_view text = MySQLReservedWordText();
+        std::size_t start = 0;
+        for (std::size_t i = 0; i <= text.size(); ++i) {
+            if (i < text.size() && text[i] != ',') continue;
+            if (i > start) list.push_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+        std::sort(list.begin(), list.end());
+        return list;
+    }();
     std::string probe;
     probe.reserve(word.size() + 2);
-    probe += ',';
     for (char c : word) probe += drivers_detail::UpperAscii(c);
-    probe += ',';
-    return MySQLReservedWordText().find(probe) != std::string::npos;
+    if (probe.find(',') == std::string::npos)
+        return std::binary_search(words.begin(), words.end(), std::string_view(probe));
+    // A text holding commas is found when it stands between commas in the list, as a run
+    // of words does.
+    return MySQLReservedWordText().find("," + probe + ",") != std::string::npos;
 }
 
 bool IsEnclosedIdentifier(std::string_view name) {

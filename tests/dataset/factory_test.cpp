@@ -124,6 +124,23 @@ TEST_P(FactoryTest, DatasetTwiceAnswersTheSameDataset) {
     EXPECT_EQ(orders->RecordCount(), 3);
 }
 
+TEST_P(FactoryTest, DatasetOpensItsTableAndFollowsItsMaster) {
+    TMySQLDataset* cust = server->Dataset("cust", "customers", true);
+    TMySQLDataset* ord = server->Dataset("ord", "orders", true, "cust", "cust_id=id");
+    ASSERT_TRUE(cust->Active() && ord->Active());
+    EXPECT_EQ(cust->RecordCount(), 2);
+    auto items = [&] {
+        std::set<std::string> found;
+        for (ord->First(); !ord->Eof(); ord->Next()) found.insert(ord->FieldByName("item")->AsString());
+        return found;
+    };
+    EXPECT_EQ(items(), (std::set<std::string>{"pen", "pad"}));
+    cust->Next();
+    EXPECT_EQ(items(), (std::set<std::string>{"ink"}));
+    server->UnLink("ord");
+    EXPECT_EQ(items(), (std::set<std::string>{"pen", "ink", "pad"}));
+}
+
 TEST_P(FactoryTest, DatasetFromReplacesOnlyAnotherStatement) {
     TMySQLDataset* ds = server->DatasetFrom("select * from orders order by id", "o", true);
     ASSERT_NE(ds, nullptr);

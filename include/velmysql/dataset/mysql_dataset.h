@@ -17,10 +17,18 @@
 // index is the bookmark. In rtUnidirectional only the newest row keeps its storage; a
 // record whose row was released cannot be shown again ("Record is no longer available").
 //
+// Statements come from templates (SQL, SQLUpdate, SQLInsert, SQLDelete, SQLBatch) whose
+// placeholders ([name] between the delimiters, :name for a parameter) are expanded just
+// before a statement is sent; a master dataset and Filter add one condition that the
+// server evaluates, and the dataset runs its statements again when either changes.
+//
 // Sources: the model, properties and connection (dataset_model.cpp), opening, fetching
 // and the cursor (dataset_open.cpp), columns and field definitions (dataset_columns.cpp),
 // record values (dataset_values.cpp), blob streams (blob_stream.cpp), persisted
-// properties (dataset_classes.cpp).
+// properties (dataset_classes.cpp), templates and macros (dataset_templates.cpp),
+// expansion and literals (dataset_expand.cpp), master, filter and select list
+// (dataset_master.cpp), searching (dataset_locate.cpp), the server's dataset factory
+// (dataset_factory.cpp).
 
 #include <cstdint>
 #include <map>
@@ -40,6 +48,7 @@
 
 namespace velmysql {
 
+class TBasicParser;
 class TMySQLBlobStream;
 
 // Names compare without regard to ASCII letter case in the table and database lists.
@@ -94,24 +103,101 @@ public:
     void SetUseCursor(bool Value);
     TCursor Cursor() const { return cursor_; }
     void SetCursor(TCursor Value) { cursor_ = Value; }
-    TStringList& SQL() { return sql_; }
-    void SetSQL(const TStrings& Value) { sql_.Assign(Value); }
-    TStringList& SQLUpdate() { return sqlUpdate_; }
-    TStringList& SQLInsert() { return sqlInsert_; }
-    TStringList& SQLDelete() { return sqlDelete_; }
-    TStringList& SQLBatch() { return sqlBatch_; }
-    TStringList& SQLCached() { return sqlCached_; }
-    TParams& Macros() { return *macros_; }
     TFieldDefs& CustomFieldDefs() { return *customFieldDefs_; }
     TIndexDefs& IndexDefs() { return *indexDefs_; }
-    const std::string& MacroDel() const { return macroDel_; }
     // The master this dataset follows (MasterSource; DataSource on TMySQLQuery) and the
     // pairs detail=master that link their fields, as comma text. A data source that leads
     // back to this dataset raises "Circular Reference".
     TDataSource* GetDataSource() override;
     void SetMasterSource(TDataSource* Value);
     std::string MasterFields() const { return masterFields_.CommaText(); }
+    // A new text refreshes an active dataset.
     void SetMasterFields(const std::string& Value);
+    // The master moved or one of its linked fields changed: an active dataset runs its
+    // statements again (unless the master is being edited). The master closed: refresh.
+    void MasterChanged();
+    void MasterDisabled();
+    // The condition that master values and Filter add to a select: "(d=value) AND ..."
+    // per MasterFields pair ("(d=NULL)" while the master has no usable value, which
+    // shows no rows), followed by "(Filter)" when Filtered; empty when there is neither.
+    std::string GetMasterAndFilter();
+    // What $FIELDS selects: "*", or the formatted names of the data fields of a dataset
+    // (not a TMySQLTable) whose fields are persistent.
+    std::string GetSelectFields();
+
+    // ---- statement templates (dataset_templates.cpp)
+    // SQL (run on open), SQLUpdate, SQLInsert, SQLDelete (run when a record is posted
+    // or deleted), SQLBatch (ExecBatch) and SQLCached (collected while updates are
+    // cached). Changing the text of any but SQLCached rebuilds Macros; changing SQL
+    // closes an open dataset. The setters change nothing for a text equal ignoring case.
+    TStringList& SQL() { return sql_; }
+    void SetSQL(const TStrings& Value);
+    TStringList& SQLUpdate() { return sqlUpdate_; }
+    void SetSQLUpdate(const TStrings& Value) { AssignTemplate(sqlUpdate_, Value); }
+    TStringList& SQLInsert() { return sqlInsert_; }
+    void SetSQLInsert(const TStrings& Value) { AssignTemplate(sqlInsert_, Value); }
+    TStringList& SQLDelete() { return sqlDelete_; }
+    void SetSQLDelete(const TStrings& Value) { AssignTemplate(sqlDelete_, Value); }
+    TStringList& SQLBatch() { return sqlBatch_; }
+    void SetSQLBatch(const TStrings& Value) { AssignTemplate(sqlBatch_, Value); }
+    TStringList& SQLCached() { return sqlCached_; }
+    void SetSQLCached(const TStrings& Value) { AssignTemplate(sqlCached_, Value); }
+    // The default texts under the delimiters in force, each one line.
+    std::string DefaultSelectSQL() const;
+    std::string DefaultUpdateSQL() const;
+    std::string DefaultInsertSQL() const;
+    std::string DefaultDeleteSQL() const;
+
+    // ---- macros and parameters (dataset_templates.cpp)
+    // One collection under two names: a name between the delimiters is a macro (pasted
+    // as SQL text), ":name" a parameter (pasted as a quoted literal).
+    TParams& Macros() { return *macros_; }
+    TParams& Params() { return *macros_; }
+    int GetMacroCount() const { return macros_->Count(); }
+    // Raise the parameter-not-found error for an unknown name.
+    TParam* MacroByName(const std::string& Name) const { return macros_->ParamByName(Name); }
+    TParam* ParamByName(const std::string& Name) const { return macros_->ParamByName(Name); }
+    // Every entry becomes the empty string (none becomes NULL).
+    void ClearMacros();
+    // Entries of the same name take the values of Value.
+    void SetMacros(const TParams& Value) { macros_->AssignValues(Value); }
+    // The delimiters as "open,close" (MacroDel; ParamDelimiters on TMySQLQuery). A new
+    // pair is written into SQL and the three modification templates.
+    std::string GetMacroString() const { return macroOpen_ + "," + macroClose_; }
+    void SetMacroString(const std::string& Value);
+    const std::string& MacroOpen() const { return macroOpen_; }
+    const std::string& MacroClose() const { return macroClose_; }
+    // Adds the placeholders of Text to the collection (with doMacrosEnabled).
+    void ParseSQL(const std::string& Text);
+    // Rebuilds the collection from Filter and the five templates, keeping the values of
+    // entries that survive; with doMacroCheck it holds exactly the names found.
+    void ParseAllSQL();
+    // Finds the placeholders of Text; with Create, adds the missing ones.
+    void ParseMacros(const std::string& Text, const std::string& Open, bool Create, const std::string& Close);
+
+    // ---- expansion (dataset_expand.cpp)
+    // Text with every placeholder replaced. With MacroPass set and a master or filter
+    // condition in force, a second pass puts the condition into a select before its
+    // first clause keyword (or at its end). DatabaseOverride replaces DatabaseName in
+    // $DATABASENAME; TableRestriction (a table's quoted name) limits the columns of the
+    // value and key placeholders to that table.
+    std::string SQLPopulate(const std::string& Text, bool MacroPass, bool FilterText,
+                            const std::string& DatabaseOverride = std::string(),
+                            const std::string& TableRestriction = std::string());
+    // The replacement text of one placeholder name.
+    std::string GetMacroValue(const std::string& Name, const std::string& DatabaseOverride = std::string(),
+                              const std::string& TableRestriction = std::string());
+    // SQL literals: "0x" and two upper-case hex digits per byte ("NULL" for no bytes);
+    // the driver's escaping (unchanged without a server); the text in single quotes;
+    // both; a name formatted by the driver's rules (unchanged without a server).
+    static std::string HexStr(std::string_view Bytes);
+    std::string EscStr(std::string_view Text) const;
+    static std::string QuoteStr(std::string_view Text);
+    std::string QEscStr(std::string_view Text) const { return QuoteStr(EscStr(Text)); }
+    std::string FormatIdentifier(std::string_view Name) const;
+    // The SQL literal of a field's value in Record, or of its current value when Record
+    // is null: NULL, a number as it stands, a blob in hex, anything else quoted.
+    std::string QEscFieldValue(TField* Field, const TRecInfo* Record);
 
     // ---- what the last statement left
     const std::string& AffectedRows() const { return affectedRows_; }
@@ -246,6 +332,13 @@ protected:
     TFieldClass GetFieldClass(TFieldType FieldType) override;
     bool GetIsIndexField(TField* Field) override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
+    // The filter is a condition the server evaluates: changing it runs the statements
+    // again (the text only while Filtered is set).
+    void SetFiltered(bool Value) override;
+    void SetFilterText(const std::string& Value) override;
+    // The change notifications of SQL, SQLUpdate, SQLInsert, SQLDelete and SQLBatch.
+    virtual void SQLChanging(TStrings& Sender);
+    virtual void SQLChange(TStrings& Sender);
 
     // Options without the side effects of SetOptions, for constructors and the form reader.
     void SetOptionsValue(TMySQLDatasetOptions Value) { options_ = Value; }
@@ -260,9 +353,8 @@ private:
     // ---- opening (dataset_open.cpp)
     void InternalOpenResult();
     void InternalOpenResultBlock();
-    // Where each statement is made ready to send: macros, master and filter conditions
-    // are expanded here once the template engine exists; until then statements are sent
-    // as written.
+    // A statement made ready to send: placeholders expanded, master and filter
+    // conditions put in.
     std::string PrepareStatement(const std::string& Statement);
     void RunStatement(const std::string& Statement);
     void ReadResultColumns();
@@ -274,6 +366,47 @@ private:
     TRowValues* MutableRow(int64_t Index);
     // Raises for a row of rtUnidirectional whose storage is gone.
     [[noreturn]] void RowReleasedError();
+
+    // ---- templates and expansion
+    // A template reader for the duration of one scan: one per nesting level (a pass
+    // expands the master/filter condition with a pass of its own), configured once for
+    // the delimiters in force and restarted on each text.
+    class ReaderLease {
+    public:
+        ReaderLease(TMySQLDatasetBase& Owner, std::string_view Text);
+        ~ReaderLease() { --owner_.readerDepth_; }
+        ReaderLease(const ReaderLease&) = delete;
+        ReaderLease& operator=(const ReaderLease&) = delete;
+        TBasicParser& Reader() { return *reader_; }
+
+    private:
+        TMySQLDatasetBase& owner_;
+        TBasicParser* reader_;
+    };
+    // Hooks the change notifications, sets the delimiters and adds the default templates.
+    void InitTemplates();
+    void AssignTemplate(TStringList& List, const TStrings& Value);
+    // The master's field Name when the link is active and the master is open, has a
+    // record and a value for it; null otherwise.
+    TField* MasterValueField(const std::string& Name) const;
+    // Value placeholders: the field's literal from Values (or its current value when
+    // Values is null or the field has no column).
+    std::string FieldLiteral(TField* Field, const TRowValues* Values);
+    void AppendFieldLiteral(std::string& Out, TField* Field, const TRowValues* Values);
+    std::string MacroLiteral(const TParam& Param);
+    std::string NamedValue(const std::string& Name, bool Old, const std::string& TableRestriction, std::string Result);
+    // The values the placeholders read: the active record, and the edit copy when one
+    // exists.
+    const TRowValues* ActiveValues();
+    // The field of each column (null for a column without one).
+    std::vector<TField*> ColumnFields();
+    bool BelongsToTable(const TField* Field, const std::string& TableRestriction) const;
+    // "(column=value) AND " naming the row by one field.
+    std::string Comparison(TField* Field, const TRowValues* Values);
+    std::string KeyCondition(const std::string& Names, const std::string& TableRestriction);
+    std::string RowCondition(const std::string& TableRestriction, bool SkipInexact);
+    enum class ColumnList { FieldsAndValues, Names, Values };
+    std::string ModifiedColumns(bool Modified, ColumnList What, const std::string& TableRestriction);
 
     // ---- columns (dataset_columns.cpp)
     void AddResultColumn(const TMysql_FieldDef& Def);
@@ -324,7 +457,10 @@ private:
     TStringList sql_, sqlUpdate_, sqlInsert_, sqlDelete_, sqlBatch_, sqlCached_;
     std::unique_ptr<TRowValues> editCopy_;
     int64_t currentRow_ = -1;
-    std::string macroDel_ = "[,]";
+    std::string macroOpen_, macroClose_;
+    std::vector<std::unique_ptr<TBasicParser>> readers_;
+    std::string readersOpen_, readersClose_;  // the delimiters the readers were configured for
+    size_t readerDepth_ = 0;
     std::unique_ptr<TParams> macros_;
     std::string primaryKeys_, uniqueKeys_, indexKeys_;
     std::string affectedRows_ = "0";
