@@ -1,5 +1,6 @@
 #include "velmysql/parser/basic_parser.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
@@ -80,16 +81,32 @@ void TBasicParser::CompileMarkers() {
     copy(bracketEnds_, markers_.bracketEnds);
     copy(paramPrefixes_, markers_.paramPrefixes);
     markers_.hexPrefix = hexPrefix_;
-    std::memset(markers_.startsMarker, 0, sizeof markers_.startsMarker);
-    auto mark = [this](const std::string& m) {
-        if (!m.empty()) markers_.startsMarker[static_cast<unsigned char>(m[0])] = true;
+    // Grouped by first byte with a stable sort, so that each group keeps the scan order.
+    using Candidate = Markers::Candidate;
+    std::vector<Candidate>& cands = markers_.candidates;
+    cands.clear();
+    auto add = [&cands](const std::vector<std::string>& list, Markers::Step step) {
+        for (std::size_t i = 0; i < list.size(); ++i)
+            if (!list[i].empty()) cands.push_back(Candidate{&list[i], i, step});
     };
-    mark(markers_.hexPrefix);
+    if (!markers_.hexPrefix.empty()) cands.push_back(Candidate{&markers_.hexPrefix, 0, Markers::sHex});
+    add(markers_.lineComments, Markers::sLineComment);
+    add(markers_.commentBegins, Markers::sCommentBegin);
     // The end lists too: a comment end or bracket close met alone is a token.
-    for (const auto* v : {&markers_.symbols, &markers_.lineComments, &markers_.commentBegins,
-                          &markers_.commentEnds, &markers_.bracketBegins, &markers_.bracketEnds,
-                          &markers_.paramPrefixes})
-        for (const std::string& m : *v) mark(m);
+    add(markers_.commentEnds, Markers::sCommentEnd);
+    add(markers_.bracketBegins, Markers::sBracketBegin);
+    add(markers_.bracketEnds, Markers::sBracketEnd);
+    add(markers_.paramPrefixes, Markers::sParam);
+    add(markers_.symbols, Markers::sSymbol);
+    auto firstByte = [](const Candidate& c) { return static_cast<unsigned char>((*c.marker)[0]); };
+    std::stable_sort(cands.begin(), cands.end(),
+                     [&](const Candidate& a, const Candidate& b) { return firstByte(a) < firstByte(b); });
+    std::size_t k = 0;
+    for (unsigned c = 0; c < 256; ++c) {
+        markers_.first[c] = static_cast<uint32_t>(k);
+        while (k < cands.size() && firstByte(cands[k]) == c) ++k;
+    }
+    markers_.first[256] = static_cast<uint32_t>(k);
     markersDirty_ = false;
 }
 
@@ -108,29 +125,24 @@ void TBasicParser::Restart(std::string_view text) {
     token_.Kind = ttNone;
 }
 
-void TBasicParser::SkipBlanks(bool skipLineBreaks) {
-    while (pos_ < len_) {
-        const unsigned char c = static_cast<unsigned char>(text_[pos_]);
-        if (c == '\n') {
-            if (!skipLineBreaks) return;
-            ++line_;
-        } else if (c > 32) {
-            return;
-        }
-        ++pos_;
-    }
-}
+void TBasicParser::SkipBlanks(bool skipLineBreaks) { SkipBlankRun(skipLineBreaks); }
 
 const TTokenProps& TBasicParser::NextToken(bool skipLineBreaks) {
+    NextTokenKind(skipLineBreaks);
+    const std::string_view text = TokenView();
+    token_.Text.assign(text.data(), text.size());
+    return token_;
+}
+
+TTokenKind TBasicParser::NextTokenKind(bool skipLineBreaks) {
     if (markersDirty_) CompileMarkers();
-    SkipBlanks(skipLineBreaks);
+    SkipBlankRun(skipLineBreaks);
     tokenStart_ = pos_;
     const TTokenKind kind = ScanToken(skipLineBreaks);
     token_.Kind = kind;
     token_.Position = static_cast<int32_t>(tokenStart_);
-    const std::string_view text = TokenView();
-    token_.Text.assign(text.data(), text.size());
-    return token_;
+    token_.Text.clear();
+    return kind;
 }
 
 // Steps of one token, in their order of precedence. pos_ is at the token start and
@@ -147,7 +159,7 @@ TTokenKind TBasicParser::ScanToken(bool skipLineBreaks) {
         return ttDelimiter;
     }
     TTokenKind kind;
-    if (markers_.startsMarker[c] && ScanMarkers(kind)) return kind;
+    if (markers_.first[c] != markers_.first[c + 1] && ScanMarkers(c, kind)) return kind;
 
     std::size_t p = pos_;
     if (c == '\'' || c == '"') {
@@ -196,82 +208,70 @@ TTokenKind TBasicParser::ScanToken(bool skipLineBreaks) {
     return c;
 }
 
-// Steps 4 to 11: the hex prefix, comments, brackets, parameters and operators.
-bool TBasicParser::ScanMarkers(TTokenKind& kind) {
+// Steps 4 to 11: the hex prefix, comments, brackets, parameters and operators. Only the
+// markers that begin with the byte c at the position are tried, in the scan order.
+bool TBasicParser::ScanMarkers(unsigned char c, TTokenKind& kind) {
     const Markers& m = markers_;
-    std::size_t p = pos_;
-    if (MatchAt(p, m.hexPrefix)) {
-        p += m.hexPrefix.size();
-        while (p < len_ && Has(static_cast<unsigned char>(text_[p]), kHex)) ++p;
-        pos_ = p;
-        kind = ttHex;
-        return true;
-    }
-    for (const std::string& marker : m.lineComments) {
-        if (!MatchAt(p, marker)) continue;
-        // The marker is always taken whole, so a marker holding a line break still
-        // moves the position.
-        p += marker.size();
-        while (p < len_ && text_[p] != '\n' && text_[p] != '\r') ++p;
-        pos_ = p;
-        kind = ttLineComment;
-        return true;
-    }
-    for (std::size_t i = 0; i < m.commentBegins.size(); ++i) {
-        if (!MatchAt(p, m.commentBegins[i])) continue;
-        p += m.commentBegins[i].size();
-        // A start marker without a paired end marker runs to the end of the text.
-        const std::string* close = i < m.commentEnds.size() ? &m.commentEnds[i] : nullptr;
-        std::size_t found = std::string_view::npos;
-        if (close && !close->empty())
-            found = std::string_view(text_ + p, len_ - p).find(*close);
-        pos_ = found == std::string_view::npos ? len_ : p + found + close->size();
-        kind = ttBlockComment;
-        return true;
-    }
-    for (const std::string& marker : m.commentEnds) {
-        if (!MatchAt(p, marker)) continue;
-        pos_ = p + marker.size();
-        kind = ttCommentEnd;
-        return true;
-    }
-    for (std::size_t i = 0; i < m.bracketBegins.size(); ++i) {
-        if (!MatchAt(p, m.bracketBegins[i])) continue;
-        p += m.bracketBegins[i].size();
-        static const std::string none;
-        const std::string& close = i < m.bracketEnds.size() ? m.bracketEnds[i] : none;
-        while (p < len_) {
-            if (MatchAt(p, close)) {
-                p += close.size();
-                break;
+    const std::size_t start = pos_;
+    for (uint32_t k = m.first[c]; k < m.first[c + 1]; ++k) {
+        const Markers::Candidate& cand = m.candidates[k];
+        const std::string& marker = *cand.marker;
+        if (marker.size() > len_ - start ||
+            (marker.size() > 1 && std::memcmp(text_ + start + 1, marker.data() + 1, marker.size() - 1) != 0))
+            continue;
+        std::size_t p = start + marker.size();
+        switch (cand.step) {
+        case Markers::sHex:
+            while (p < len_ && Has(static_cast<unsigned char>(text_[p]), kHex)) ++p;
+            kind = ttHex;
+            break;
+        case Markers::sLineComment:
+            // The marker is always taken whole, so a marker holding a line break still
+            // moves the position.
+            while (p < len_ && text_[p] != '\n' && text_[p] != '\r') ++p;
+            kind = ttLineComment;
+            break;
+        case Markers::sCommentBegin: {
+            // A start marker without a paired end marker runs to the end of the text.
+            const std::string* close = cand.index < m.commentEnds.size() ? &m.commentEnds[cand.index] : nullptr;
+            std::size_t found = std::string_view::npos;
+            if (close && !close->empty()) found = std::string_view(text_ + p, len_ - p).find(*close);
+            p = found == std::string_view::npos ? len_ : p + found + close->size();
+            kind = ttBlockComment;
+            break;
+        }
+        case Markers::sCommentEnd:
+            kind = ttCommentEnd;
+            break;
+        case Markers::sBracketBegin: {
+            static const std::string none;
+            const std::string& close = cand.index < m.bracketEnds.size() ? m.bracketEnds[cand.index] : none;
+            while (p < len_) {
+                if (MatchAt(p, close)) {
+                    p += close.size();
+                    break;
+                }
+                const char d = text_[p];
+                if (d == '\n' || d == '\r' || d == ' ') break;
+                ++p;
             }
-            const char d = text_[p];
-            if (d == '\n' || d == '\r' || d == ' ') break;
-            ++p;
+            kind = ttBracket;
+            break;
+        }
+        case Markers::sBracketEnd:
+            kind = ttBracket;
+            break;
+        case Markers::sParam:
+            // A prefix without a name after it does not apply; the next marker is tried.
+            if (p >= len_ || !Has(static_cast<unsigned char>(text_[p]), kName)) continue;
+            while (p < len_ && Has(static_cast<unsigned char>(text_[p]), kName)) ++p;
+            kind = ttParameter;
+            break;
+        case Markers::sSymbol:
+            kind = ttOperator;
+            break;
         }
         pos_ = p;
-        kind = ttBracket;
-        return true;
-    }
-    for (const std::string& marker : m.bracketEnds) {
-        if (!MatchAt(p, marker)) continue;
-        pos_ = p + marker.size();
-        kind = ttBracket;
-        return true;
-    }
-    for (const std::string& marker : m.paramPrefixes) {
-        if (!MatchAt(p, marker)) continue;
-        std::size_t q = p + marker.size();
-        if (q >= len_ || !Has(static_cast<unsigned char>(text_[q]), kName)) continue;
-        while (q < len_ && Has(static_cast<unsigned char>(text_[q]), kName)) ++q;
-        pos_ = q;
-        kind = ttParameter;
-        return true;
-    }
-    for (const std::string& marker : m.symbols) {
-        if (!MatchAt(p, marker)) continue;
-        pos_ = p + marker.size();
-        kind = ttOperator;
         return true;
     }
     return false;

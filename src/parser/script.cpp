@@ -45,15 +45,15 @@ void ParseScript(TStrings& lines, bool whole) {
         // token that a blank or tab followed.
         std::string pieces;
         for (;;) {
-            const TTokenProps& token = parser.NextToken(false);
-            const TTokenKind kind = token.Kind;
+            const TTokenKind kind = parser.NextTokenKind(false);
             if (kind == ttLineComment || kind == ttBlockComment || kind == ttCommentEnd) continue;
-            pieces += token.Text;
+            pieces += parser.TokenView();
             const std::size_t after = parser.TokenEnd();
             if (after < text.size() && (text[after] == ' ' || text[after] == '\t')) pieces += ' ';
             if (kind == ttDelimiter || kind == ttEnd) {
+                // A copy of exactly the statement's size; pieces keeps its buffer for the next.
                 const std::string_view statement = TrimControls(pieces);
-                if (!statement.empty()) lines.Add(std::string(statement));
+                if (!statement.empty()) lines.AddMoved(std::string(statement));
                 pieces.clear();
             }
             if (kind == ttEnd) break;
@@ -74,7 +74,7 @@ std::string GetScriptType(const TStrings& lines) {
     static const char* const kScripts[] = {"SET", "CREATE", "DROP"};
     for (;;) {
         TTokenKind kind;
-        do kind = parser.NextToken(false).Kind;
+        do kind = parser.NextTokenKind(false);
         while (kind != ttSymbol && kind != ttEnd);
         if (kind == ttSymbol) {
             std::string statement = "NONE";
@@ -85,7 +85,7 @@ std::string GetScriptType(const TStrings& lines) {
             if (result != "NONE") return "SCRIPT";
             result = statement;
         }
-        while (kind != ttDelimiter && kind != ttEnd) kind = parser.NextToken(false).Kind;
+        while (kind != ttDelimiter && kind != ttEnd) kind = parser.NextTokenKind(false);
         if (kind == ttEnd) break;
     }
     return result;

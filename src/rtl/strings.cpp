@@ -388,28 +388,31 @@ void TStringList::SetObjects(int index, void* object) {
     Changed();
 }
 
-void TStringList::InsertItem(int index, const std::string& s, void* object) {
+void TStringList::InsertItem(int index, std::string s, void* object) {
     Changing();
-    items_.insert(items_.begin() + index, Item{s, object});
+    items_.insert(items_.begin() + index, Item{std::move(s), object});
     Changed();
 }
 
-int TStringList::AddSorted(const std::string& s, void* object) {
-    int index = 0;
+bool TStringList::SortedPlace(const std::string& s, int& index) const {
     if (Find(s, index)) {
-        if (duplicates_ == dupIgnore) return index;
+        if (duplicates_ == dupIgnore) return false;
         if (duplicates_ == dupError) throw EStringListError("String list does not allow duplicates");
     }
-    InsertItem(index, s, object);
-    return index;
+    return true;
 }
 
 int TStringList::Add(const std::string& s) { return AddObject(s, nullptr); }
 
 int TStringList::AddObject(const std::string& s, void* object) {
-    if (sorted_) return AddSorted(s, object);
-    const int index = Count();
-    InsertItem(index, s, object);
+    int index = Count();
+    if (!sorted_ || SortedPlace(s, index)) InsertItem(index, s, object);
+    return index;
+}
+
+int TStringList::AddMoved(std::string&& s) {
+    int index = Count();
+    if (!sorted_ || SortedPlace(s, index)) InsertItem(index, std::move(s), nullptr);
     return index;
 }
 
@@ -461,6 +464,19 @@ int TStringList::IndexOf(const std::string& s) const {
     if (!sorted_) return TStrings::IndexOf(s);
     int index = 0;
     return Find(s, index) ? index : -1;
+}
+
+std::string TStringList::GetText() const {
+    // Sized once: the text of a long script is built without regrowing.
+    std::size_t size = 0;
+    for (const Item& item : items_) size += item.text.size() + 2;
+    std::string r;
+    r.reserve(size);
+    for (const Item& item : items_) {
+        r += item.text;
+        r += "\r\n";
+    }
+    return r;
 }
 
 bool TStringList::Find(const std::string& s, int& index) const {

@@ -188,6 +188,43 @@ TEST(BasicParser, MarkerListsArePairedByIndexAndFollowChanges) {
     EXPECT_EQ(q.Token().Kind, ttBlockComment);
 }
 
+// Markers of different lists that begin alike are tried list by list in the scan's
+// order (hex prefix, line comments, comment starts, comment ends, bracket opens,
+// bracket closes, parameter prefixes, symbols), whatever order they were set in; within
+// a list, the first entry that matches wins.
+TEST(BasicParser, MarkersBeginningAlikeAreTriedInScanOrder) {
+    TBasicParser p("!xff !-c\n!/b!*!* !(a!) !) !p !! ! !-");
+    p.Symbols().SetCommaText("!-,!/,!*,!(,!),!p,!!,!");
+    p.ParamPrefixes().Add("!");
+    p.BracketEnds().Add("!)");
+    p.BracketBegins().Add("!(");
+    p.CommentEnds().Add("!*");
+    p.CommentBegins().Add("!/");
+    p.LineComments().Add("!-");
+    p.SetHexPrefix("!x");
+    std::vector<Tok> got;
+    for (int guard = 0; guard < 20 && p.NextToken(true).Kind != ttEnd; ++guard)
+        got.push_back({p.Token().Kind, p.Token().Text});
+    EXPECT_EQ(got, (std::vector<Tok>{{ttHex, "!xff"},
+                                     {ttLineComment, "!-c"},
+                                     {ttBlockComment, "!/b!*"},
+                                     {ttCommentEnd, "!*"},
+                                     {ttBracket, "!(a!)"},
+                                     {ttBracket, "!)"},
+                                     {ttParameter, "!p"},
+                                     {ttOperator, "!!"},
+                                     // A prefix without a name after it gives way to the symbol.
+                                     {ttOperator, "!"},
+                                     {ttLineComment, "!-"}}));
+
+    // Within one list the earlier entry wins even when a later one is longer.
+    TBasicParser q("!!");
+    q.Symbols().SetCommaText("!,!!");
+    EXPECT_EQ(q.NextToken(true).Text, "!");
+    EXPECT_EQ(q.NextToken(true).Text, "!");
+    EXPECT_EQ(q.NextToken(true).Kind, ttEnd);
+}
+
 // An empty marker (as the comma text "a,,b" makes) matches nowhere: were it to match,
 // it would be an empty token that never moves the reading position.
 TEST(BasicParser, EmptyMarkersNeverMatch) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "velmysql/textutil/velstringlist.h"
+
 namespace velmysql {
 namespace {
 
@@ -64,6 +66,87 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{{"a */ b;"}, {"a b;"}},
         // Bytes 128 to 255 are copied as they are.
         SplitCase{{"select '\xE9t\xE9'; select \xFF"}, {"select '\xE9t\xE9';", "select \xFF"}}));
+
+// The splitting rules written out plainly over each token's Text, for comparison with
+// ParseScript on inputs where the token boundaries are easy to get wrong.
+std::vector<std::string> ReferenceSplit(const std::string& text) {
+    TBasicParser p(text);
+    ConfigureScriptParser(p);
+    std::vector<std::string> out;
+    std::string pieces;
+    for (;;) {
+        const TTokenProps& t = p.NextToken(false);
+        if (t.Kind == ttLineComment || t.Kind == ttBlockComment || t.Kind == ttCommentEnd) continue;
+        pieces += t.Text;
+        // A line break's text is one blank for one character, like every other token's
+        // text is its characters.
+        const std::size_t after = static_cast<std::size_t>(t.Position) + t.Text.size();
+        if (after < text.size() && (text[after] == ' ' || text[after] == '\t')) pieces += ' ';
+        if (t.Kind == ttDelimiter || t.Kind == ttEnd) {
+            std::size_t b = 0, e = pieces.size();
+            while (b < e && static_cast<unsigned char>(pieces[b]) <= 32) ++b;
+            while (e > b && static_cast<unsigned char>(pieces[e - 1]) <= 32) --e;
+            if (e > b) out.push_back(pieces.substr(b, e - b));
+            pieces.clear();
+        }
+        if (t.Kind == ttEnd) return out;
+    }
+}
+
+TEST(ParseScript, MatchesThePlainRulesOnTrickyScripts) {
+    const std::string longName(300, 'n');
+    const std::vector<std::string> scripts = {
+        "select 1 ;select 2\t;\tselect 3 ; ",
+        ";;; ;\t;",
+        "a;/*c*/;b/*c*/ ;c /*c*/;d -- c\n;e # c;\n;",
+        "\x01\x02select\x01 1\x1f;\x7f;\x1f",
+        "select 'unterminated; \r\n  'x'; \"a\\\"b;\" ; 'a\\\\'; 'it''s;'",
+        "select `back;quoted` , `open; to the end",
+        "[a;b] [open; x ] ;[ ; ]",
+        "/* open block ; to the end",
+        "a */ b; c*/d;",
+        "--x; -- y;\n--\tz; -- ",
+        "0x1F;0x;0X1F; 1.5d;1e+5-3; :p1 ; : p;",
+        "select\t\t1 \t from\r\n\r\n t\r\r;\n\n",
+        std::string("select 1;\0select 2;", 19),
+        "insert into `" + longName + "` values ('" + longName + "');select '" + longName + "'",
+        "select 1; select 1; select 2; select 1;",
+        "",
+        " \r\n\t",
+    };
+    for (const std::string& script : scripts) {
+        TStringList list;
+        list.SetText(script);
+        const std::string text = list.Text();
+        ParseScript(list, false);
+        EXPECT_EQ(Lines(list), ReferenceSplit(text)) << "script: " << script;
+    }
+}
+
+// The statements go into the list through its own rules: a sorted list sorts them and
+// drops duplicates, a list with its own line separator is read through its own text.
+TEST(ParseScript, FollowsTheTargetListsRules) {
+    TStringList sorted;
+    sorted.SetText("select 2; select 1;\r\nselect 2; delete from t;");
+    sorted.SetSorted(true);
+    ParseScript(sorted, false);
+    EXPECT_EQ(Lines(sorted), (std::vector<std::string>{"delete from t;", "select 1;", "select 2;"}));
+
+    TStringList strict;
+    strict.SetDuplicates(dupError);
+    strict.SetSorted(true);
+    strict.Add("a; a;");
+    EXPECT_THROW(ParseScript(strict, false), EStringListError);
+    EXPECT_EQ(strict.UpdateCount(), 0);
+
+    TVelStringList separated;
+    separated.SetLineSeparator("|");
+    separated.Add("select 1 -- note");
+    separated.Add("; select 2;");
+    ParseScript(separated, false);
+    // Joined by "|", the line comment runs over the rest of the text.
+    EXPECT_EQ(Lines(separated), (std::vector<std::string>{"select 1"}));
+}
 
 TEST(ParseScript, WholeKeepsTheTextAsOneLine) {
     TStringList list = Script({"a", "b"});

@@ -46,6 +46,9 @@ public:
     // Reads the next token into the current token and answers it. With skipLineBreaks
     // false a line feed is a ttLineBreak token whose text is one blank.
     const TTokenProps& NextToken(bool skipLineBreaks);
+    // Reads the next token as NextToken does but leaves the current token's Text empty,
+    // for callers that take the characters from TokenView; answers the token's kind.
+    TTokenKind NextTokenKind(bool skipLineBreaks);
     // Moves over the characters 1 to 32; a line feed only when skipLineBreaks is set
     // (counting it), otherwise the scan stops before it.
     void SkipBlanks(bool skipLineBreaks);
@@ -134,9 +137,19 @@ private:
         std::vector<std::string> symbols, lineComments, commentBegins, commentEnds,
             bracketBegins, bracketEnds, paramPrefixes;
         std::string hexPrefix;
-        // Whether any non-empty marker starts with the byte: the others skip the
-        // marker checks altogether.
-        bool startsMarker[256] = {};
+        // The non-empty markers grouped by their first byte, each group in the order
+        // the scan tries them (hex prefix, line comments, comment starts, comment ends,
+        // bracket opens, bracket closes, parameter prefixes, symbols; list order within
+        // a list). Byte c's group is candidates[first[c]] up to candidates[first[c + 1]],
+        // so a byte that starts no marker skips the marker checks altogether.
+        enum Step : uint8_t { sHex, sLineComment, sCommentBegin, sCommentEnd, sBracketBegin, sBracketEnd, sParam, sSymbol };
+        struct Candidate {
+            const std::string* marker;  // into the vectors above
+            std::size_t index;          // position in its list (pairs a start with its end)
+            Step step;
+        };
+        std::vector<Candidate> candidates;
+        uint32_t first[257] = {};
     };
     void CompileMarkers();
     void WatchList(TStringList& list);
@@ -144,10 +157,25 @@ private:
     // nearly every marker before the length and memcmp tests.
     bool MatchAt(std::size_t p, const std::string& marker) const {
         return !marker.empty() && text_[p] == marker[0] && marker.size() <= len_ - p &&
-               std::memcmp(text_ + p + 1, marker.data() + 1, marker.size() - 1) == 0;
+               (marker.size() == 1 || std::memcmp(text_ + p + 1, marker.data() + 1, marker.size() - 1) == 0);
+    }
+    // SkipBlanks, inline in the token loop.
+    void SkipBlankRun(bool skipLineBreaks) {
+        std::size_t p = pos_;
+        while (p < len_) {
+            const unsigned char c = static_cast<unsigned char>(text_[p]);
+            if (c == '\n') {
+                if (!skipLineBreaks) break;
+                ++line_;
+            } else if (c > 32) {
+                break;
+            }
+            ++p;
+        }
+        pos_ = p;
     }
     TTokenKind ScanToken(bool skipLineBreaks);
-    bool ScanMarkers(TTokenKind& kind);
+    bool ScanMarkers(unsigned char c, TTokenKind& kind);
     void ScanString(unsigned char quote);
 
     const char* text_ = nullptr;

@@ -48,6 +48,9 @@ public:
     // Appends (or, in a sorted list, inserts in order) and answers the line's index.
     virtual int Add(const std::string& s);
     virtual int AddObject(const std::string& s, void* object);
+    // Add for a text the caller gives up: a list that stores its lines keeps the string
+    // itself instead of copying it. s is left in a valid but unspecified state.
+    virtual int AddMoved(std::string&& s) { return Add(s); }
     void Append(const std::string& s) { Add(s); }
     void AddStrings(const TStrings& source);
     // Replaces the lines (and objects) with those of source; also takes over its
@@ -157,6 +160,7 @@ public:
     void SetObjects(int index, void* object) override;
     int Add(const std::string& s) override;
     int AddObject(const std::string& s, void* object) override;
+    int AddMoved(std::string&& s) override;
     void Insert(int index, const std::string& s) override;
     void InsertObject(int index, const std::string& s, void* object) override;
     void Delete(int index) override;
@@ -164,6 +168,7 @@ public:
     void Exchange(int index1, int index2) override;
     void Move(int curIndex, int newIndex) override;
     int IndexOf(const std::string& s) const override;
+    std::string GetText() const override;
 
     // Binary search in a sorted list: true when found, index is then the first match,
     // otherwise the position where s would be inserted.
@@ -194,9 +199,10 @@ private:
         std::string text;
         void* object = nullptr;
     };
-    void InsertItem(int index, const std::string& s, void* object);
-    // Places s by Duplicates rules; answers its index.
-    int AddSorted(const std::string& s, void* object);
+    void InsertItem(int index, std::string s, void* object);
+    // Where s goes in a sorted list by Duplicates rules: true with its insertion index,
+    // or false with the index of the equal line that is kept instead.
+    bool SortedPlace(const std::string& s, int& index) const;
 
     std::vector<Item> items_;
     bool sorted_ = false;
