@@ -117,10 +117,6 @@ void TMySQLDatasetBase::Execute(bool) {
     if (OnThreadOpened) OnThreadOpened(this);
 }
 
-std::string TMySQLDatasetBase::TableCreationScript() {
-    MySQLError(nullptr, nullptr, -1, "Table creation is not available in this build");
-}
-
 // ---------------------------------------------------------------- property setters
 
 void TMySQLDatasetBase::SetDatabaseName(const std::string& Value) {

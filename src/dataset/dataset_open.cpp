@@ -41,7 +41,7 @@ constexpr const char* kRecordReleased = "Record is no longer available";
 
 void TMySQLDatasetBase::InternalOpen() {
     ActivateConnection();
-    if (options_.Contains(doAutoCreate) && !tableName_.empty()) TableCreationScript();
+    if (options_.Contains(doAutoCreate) && !tableName_.empty()) CreateTable(true);
     InternalOpenResult();
     currentRow_ = -1;
     InternalInitFieldDefs();

@@ -296,6 +296,20 @@ public:
     std::string TableCreationScript() override;
     void DetachFromServer() override { SetServer(nullptr); }
 
+    // ---- table creation (dataset_create.cpp)
+    // The script that creates TableName from FieldDefs and IndexDefs, each line followed
+    // by CR LF: "use" of DatabaseName (else the server's), "drop table if exists" with
+    // doDropIfExists, "create [temporary] table if not exists" with one line per column
+    // name and one per column type, then the key lines. Without FieldDefs the table gets
+    // the single auto-increment key ID. Empty (and nothing is sent) without TableName or
+    // without a database name. With Execute the script runs on the dataset's connection,
+    // statement by statement, so "use" also changes that connection's database; a server
+    // error raises and the statements sent before it stay done.
+    std::string CreateTable(bool Execute);
+
+private:
+    void RunCreationScript(const TStrings& Lines);
+
 protected:
     // ---- the record-buffer protocol
     TRecordBuffer AllocRecordBuffer() override;
