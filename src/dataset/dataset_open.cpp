@@ -10,26 +10,11 @@
 #include "velmysql/db/db_error.h"
 #include "velmysql/drivers/mysql_error.h"
 #include "velmysql/parser/script.h"
+#include "dataset/screen_cursor_scope.h"
 
 namespace velmysql {
 
 namespace {
-
-// Shows a screen cursor while results open; the default one comes back on every path.
-class ScreenCursorScope {
-public:
-    ScreenCursorScope(bool Use, TCursor Cursor) : use_(Use) {
-        if (use_) Screen().SetCursor(Cursor);
-    }
-    ~ScreenCursorScope() {
-        if (use_) Screen().SetCursor(crDefault);
-    }
-    ScreenCursorScope(const ScreenCursorScope&) = delete;
-    ScreenCursorScope& operator=(const ScreenCursorScope&) = delete;
-
-private:
-    bool use_;
-};
 
 TRecInfo* Rec(TRecordBuffer Buffer) { return static_cast<TRecInfo*>(Buffer); }
 
@@ -55,7 +40,7 @@ void TMySQLDatasetBase::InternalOpen() {
 }
 
 void TMySQLDatasetBase::InternalOpenResult() {
-    ScreenCursorScope cursor(UseCursor(), cursor_);
+    datasetscope::ScreenCursorScope cursor(UseCursor(), cursor_);
     if (rowsOpen_) return;
     if (sql_.Count() == 0) MySQLError(nullptr, nullptr, -1, "Must have SQL");
     InternalOpenResultBlock();
@@ -332,7 +317,7 @@ void TMySQLDatasetBase::SetRecNo(int Value) {
 // ---------------------------------------------------------------- refresh and close
 
 void TMySQLDatasetBase::ResyncResult() {
-    ScreenCursorScope cursor(UseCursor(), cursor_);
+    datasetscope::ScreenCursorScope cursor(UseCursor(), cursor_);
     DisableControls();
     try {
         const int columns = FieldInfoCount();
@@ -349,6 +334,7 @@ void TMySQLDatasetBase::ResyncResult() {
 }
 
 void TMySQLDatasetBase::InternalRefresh() {
+    ApplyUpdates();
     if (server_ != nullptr) ResyncResult();
 }
 
@@ -357,9 +343,15 @@ void TMySQLDatasetBase::InternalClose() {
     // first failure is raised afterwards.
     std::exception_ptr failure;
     try {
-        ClearRest();
+        // The collected statements go out first; what fails stays in the cache.
+        if (server_ != nullptr) ApplyUpdates();
     } catch (...) {
         failure = std::current_exception();
+    }
+    try {
+        ClearRest();
+    } catch (...) {
+        if (!failure) failure = std::current_exception();
     }
     RecInfoClear();
     rowsOpen_ = false;

@@ -429,30 +429,4 @@ std::unique_ptr<TStream> TMySQLDatasetBase::CreateBlobStream(TField* Field, TBlo
 
 void TMySQLDatasetBase::CloseBlob(TField*) {}
 
-// ---------------------------------------------------------------- the local side of editing
-
-void TMySQLDatasetBase::InternalEdit() {
-    // The fetched row changes as fields are written; the copy gives it back on cancel.
-    if (const TRowValues* row = Row(currentRow_)) editCopy_ = std::make_unique<TRowValues>(*row);
-}
-
-void TMySQLDatasetBase::InternalCancel() {
-    if (editCopy_ && State() == dsEdit)
-        if (TRowValues* row = MutableRow(currentRow_)) *row = *editCopy_;
-    editCopy_.reset();
-    for (FieldEntry& entry : fieldInfos_) entry.info.Modified = false;
-}
-
-void TMySQLDatasetBase::InternalPost() {
-    MySQLError(nullptr, nullptr, -1, "Posting changes to the server is not available in this build");
-}
-
-void TMySQLDatasetBase::InternalDelete() {
-    MySQLError(nullptr, nullptr, -1, "Deleting on the server is not available in this build");
-}
-
-void TMySQLDatasetBase::InternalAddRecord(TRecordBuffer, bool) {
-    MySQLError(nullptr, nullptr, -1, "Adding records on the server is not available in this build");
-}
-
 }  // namespace velmysql

@@ -240,12 +240,14 @@ TEST_P(OpenFetchTest, EditingWritesThroughAndCancelRestores) {
     EXPECT_EQ(name->AsString(), "new");
     q->Cancel();
     EXPECT_EQ(name->AsString(), "n1");
-    // Posting belongs to the writing side and says so instead of pretending.
+    // A post that the server refuses keeps the edit, which Cancel still undoes.
     q->Edit();
     name->SetAsString("x");
+    q->FieldByName("id")->SetAsInteger(2);
     EXPECT_THROW(q->Post(), EMySQLError);
     q->Cancel();
     EXPECT_EQ(name->AsString(), "n1");
+    EXPECT_EQ(q->FieldByName("id")->AsInteger(), 1);
 }
 
 TEST_P(OpenFetchTest, NewRecordsTakeTheColumnDefaults) {

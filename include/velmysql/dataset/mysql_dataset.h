@@ -291,6 +291,36 @@ public:
     bool BookmarkValid(const TBookmark& Bookmark) override;
     int CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2) override;
 
+    // ---- writing (dataset_post.cpp)
+    // Sends one statement on the dataset's connection; rows it answers are discarded.
+    // With Parse the text is expanded first (placeholders, the record's values); with
+    // Cached it is added to SQLCached instead of being sent. The empty statement opens
+    // the dataset; a text under 3 characters sends nothing. True unless it raises.
+    bool ExecSQL(const std::string& Statement, bool Parse = false, bool Cached = false,
+                 const std::string& DatabaseOverride = std::string(), const std::string& TableRestriction = std::string());
+    // The lines split into statements (one with doSingleSQL), sent in order.
+    bool ExecSQLBatch(const TStrings& Lines, bool Parse = false, bool Cached = false,
+                      const std::string& DatabaseOverride = std::string(),
+                      const std::string& TableRestriction = std::string());
+    // A modification template run once, or with doRecursiveUpdates once per table of a
+    // joined result that has a changed column (every table with AllTables).
+    bool ExecSQLBatchPerColumn(const TStrings& Lines, bool Parse, bool Cached, bool AllTables);
+    // Whether a column other than the key columns was changed; MakeChanged marks all.
+    bool CheckChanged();
+    void MakeChanged();
+    // With doTransactions (and a server that knows them): "start transaction;",
+    // "commit;" and "rollback;" around every post, insert and delete.
+    void StartTransaction();
+    void CommitTransaction();
+    void RollbackTransaction();
+    bool InTransaction() const { return inTransaction_; }
+    // Sends the statements collected in SQLCached. After a failure the cache keeps
+    // exactly what has not taken effect (a transaction it opened is rolled back and
+    // stays whole), so applying again sends nothing twice.
+    void ApplyUpdates();
+    // Runs SQLBatch (collected too while updates are cached).
+    bool ExecBatch();
+
     // ---- the server's seam
     bool AutoCreatesTable() const override { return options_.Contains(doAutoCreate); }
     std::string TableCreationScript() override;
@@ -337,6 +367,7 @@ protected:
     void InternalInitFieldDefs() override;
     void InternalRefresh() override;
     void InternalEdit() override;
+    void InternalInsert() override;
     void InternalCancel() override;
     void InternalPost() override;
     void InternalDelete() override;
@@ -380,6 +411,13 @@ private:
     TRowValues* MutableRow(int64_t Index);
     // Raises for a row of rtUnidirectional whose storage is gone.
     [[noreturn]] void RowReleasedError();
+
+    // ---- writing
+    bool TransactionsApply();
+    // Runs Body (which answers whether its statements ran) between StartTransaction and
+    // CommitTransaction; rolls back when it raises or answers false.
+    template <class F>
+    void RunInTransaction(F&& Body);
 
     // ---- templates and expansion
     // A template reader for the duration of one scan: one per nesting level (a pass
