@@ -3,10 +3,9 @@
 
 #include <string_view>
 
-#include "dataset_text.h"
+#include "dataset/dataset_text.h"
 #include "velmysql/dataset/mysql_dataset.h"
 #include "velmysql/drivers/identifiers.h"
-#include "velmysql/parser/script.h"
 
 namespace velmysql {
 
@@ -153,41 +152,8 @@ std::string TMySQLDatasetBase::CreateTable(bool Execute) {
         DropLastCharacter(lines);
     }
     lines.Add(");");
-    if (Execute) RunCreationScript(lines);
+    if (Execute) ExecSQLBatch(lines, false, false);
     return lines.Text();
-}
-
-void TMySQLDatasetBase::RunCreationScript(const TStrings& Lines) {
-    // The place where the dataset's ExecSQLBatch takes over (without parsing, uncached).
-    TStringList statements;
-    statements.Assign(Lines);
-    ParseScript(statements, options_.Contains(doSingleSQL));
-    if (statements.Count() == 0) return;
-    ActivateConnection();
-    TMySQLBase* driver = server_->GetDriver();
-    const bool useCursor = UseCursor();
-    if (useCursor) Screen().SetCursor(cursor_);
-    struct CursorBack {
-        bool use;
-        ~CursorBack() {
-            if (use) Screen().SetCursor(crDefault);
-        }
-    } cursorBack{useCursor};
-    for (int i = 0; i < statements.Count(); ++i) {
-        std::string text = statements.Line(i);
-        if (text.size() < 3) continue;
-        bool carryOn = true;
-        if (OnExecSQL) OnExecSQL(this, text, carryOn);
-        if (!carryOn) continue;
-        lastStatement_ = text;
-        if (driver->ServerVersion() < 32200 && !text.empty() && text.back() == ';') text.pop_back();
-        ClearRest();
-        MySQLResultHandle* result = driver->OpenQuery(handle_, text);
-        lastInsertId_ = driver->ServerVersion() > 32111 ? driver->LastInsertID(handle_) : "0";
-        affectedRows_ = driver->AffectedRows(handle_);
-        queryInfo_ = driver->QueryInfo(handle_);
-        driver->CloseQuery(result);
-    }
 }
 
 }  // namespace velmysql

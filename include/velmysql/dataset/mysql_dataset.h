@@ -337,9 +337,6 @@ public:
     // error raises and the statements sent before it stay done.
     std::string CreateTable(bool Execute);
 
-private:
-    void RunCreationScript(const TStrings& Lines);
-
 protected:
     // ---- the record-buffer protocol
     TRecordBuffer AllocRecordBuffer() override;
