@@ -6,23 +6,16 @@
 #include <string>
 
 #include "velmysql/parser/basic_parser.h"
+#include "velmysql/parser/script.h"
 
 namespace velmysql::templateparser {
 
-// The operators: longer ones before their prefixes. Where "|" stands among markers that
-// begin with other characters does not change a single token.
-inline constexpr const char* kSymbols = "+,-,*,/,=,||,&&,&,<>,<<,>>,>,|,<,~,!,%";
-
+// The script reader's markers (operators, hex prefix, comments, ":" parameters), with
+// the dataset's delimiters as the bracket markers.
 inline void Configure(TBasicParser& parser, const std::string& open, const std::string& close) {
-    parser.Symbols().SetCommaText(kSymbols);
-    parser.SetHexPrefix("0x");
-    // Quoted: in comma text a blank ends the item.
-    parser.LineComments().SetCommaText("\"-- \",#");
-    parser.CommentBegins().SetCommaText("/*");
-    parser.CommentEnds().SetCommaText("*/");
+    ConfigureScriptParser(parser);
     parser.BracketBegins().SetCommaText(open);
     parser.BracketEnds().SetCommaText(close);
-    parser.ParamPrefixes().SetCommaText(":");
 }
 
 }  // namespace velmysql::templateparser

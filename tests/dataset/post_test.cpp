@@ -34,6 +34,15 @@ protected:
         q.Open();
         return q.Fields()[0]->IsNull() ? "NULL" : q.Fields()[0]->AsString();
     }
+    // Creates and fills a table, then opens a query on sql that posts to it.
+    std::unique_ptr<TMySQLQuery> Opened(const std::string& create, const std::string& insert, const std::string& sql,
+                                        const std::string& table = "t") {
+        Exec(create);
+        Exec(insert);
+        auto q = Query(sql, table);
+        q->Open();
+        return q;
+    }
     static std::vector<std::string> Names(TDataSet& ds) {
         std::vector<std::string> names;
         for (ds.First(); !ds.Eof(); ds.Next()) names.push_back(ds.FieldByName("name")->AsString());
@@ -43,10 +52,8 @@ protected:
 };
 
 TEST_P(PostTest, EditPostsAnUpdateOfTheChangedColumns) {
-    Exec("create table t (id int primary key, name varchar(20), qty int)");
-    Exec("insert into t values (1,'a',10),(2,'b',20)");
-    auto q = Query("select * from t order by id", "t");
-    q->Open();
+    auto q = Opened("create table t (id int primary key, name varchar(20), qty int)",
+                    "insert into t values (1,'a',10),(2,'b',20)", "select * from t order by id");
     q->Next();
     q->Edit();
     q->FieldByName("name")->SetAsString("it's b");
@@ -70,10 +77,8 @@ TEST_P(PostTest, EditPostsAnUpdateOfTheChangedColumns) {
 }
 
 TEST_P(PostTest, InsertTakesTheInsertIdAndLeavesUnsetColumnsOut) {
-    Exec("create table t (id int auto_increment primary key, name varchar(20), d int default 5)");
-    Exec("insert into t (name) values ('a'),('b')");
-    auto q = Query("select * from t order by id", "t");
-    q->Open();
+    auto q = Opened("create table t (id int auto_increment primary key, name varchar(20), d int default 5)",
+                    "insert into t (name) values ('a'),('b')", "select * from t order by id");
     q->Append();
     q->FieldByName("name")->SetAsString("c");
     q->Post();
@@ -97,10 +102,8 @@ TEST_P(PostTest, InsertTakesTheInsertIdAndLeavesUnsetColumnsOut) {
 }
 
 TEST_P(PostTest, DeleteRemovesTheRowHereAndThere) {
-    Exec("create table t (id int primary key, name varchar(20))");
-    Exec("insert into t values (1,'a'),(2,'b')");
-    auto q = Query("select * from t order by id", "t");
-    q->Open();
+    auto q = Opened("create table t (id int primary key, name varchar(20))",
+                    "insert into t values (1,'a'),(2,'b')", "select * from t order by id");
     q->Delete();
     EXPECT_EQ(q->LastStatement(), "delete from t where (id=1)");
     EXPECT_EQ(Names(*q), (std::vector<std::string>{"b"}));
@@ -110,10 +113,8 @@ TEST_P(PostTest, DeleteRemovesTheRowHereAndThere) {
 }
 
 TEST_P(PostTest, RowWithoutKeyAndWithNullIsFoundOnTheServer) {
-    Exec("create table t (a int, b varchar(5))");
-    Exec("insert into t values (1, NULL), (1, 'x')");
-    auto q = Query("select * from t order by b", "t");
-    q->Open();
+    auto q = Opened("create table t (a int, b varchar(5))",
+                    "insert into t values (1, NULL), (1, 'x')", "select * from t order by b");
     ASSERT_TRUE(q->FieldByName("b")->IsNull());
     q->Edit();
     q->FieldByName("a")->SetAsInteger(2);
@@ -126,10 +127,8 @@ TEST_P(PostTest, RowWithoutKeyAndWithNullIsFoundOnTheServer) {
 }
 
 TEST_P(PostTest, CancelRestoresAndAFailedPostKeepsTheEdit) {
-    Exec("create table t (id int primary key, name varchar(20))");
-    Exec("insert into t values (1,'a'),(2,'b')");
-    auto q = Query("select * from t order by id", "t");
-    q->Open();
+    auto q = Opened("create table t (id int primary key, name varchar(20))",
+                    "insert into t values (1,'a'),(2,'b')", "select * from t order by id");
     q->Edit();
     q->FieldByName("name")->SetAsString("changed");
     q->Cancel();
@@ -177,10 +176,8 @@ TEST_P(PostTest, TransactionsBracketEveryChange) {
 }
 
 TEST_P(PostTest, CachedStatementsAreCollectedNotSent) {
-    Exec("create table t (id int primary key, name varchar(20))");
-    Exec("insert into t values (1,'a')");
-    auto q = Query("select * from t", "t");
-    q->Open();
+    auto q = Opened("create table t (id int primary key, name varchar(20))",
+                    "insert into t values (1,'a')", "select * from t");
     q->SetCachedUpdates(true);
     sent.clear();
     q->Edit();
